@@ -1,0 +1,71 @@
+#pragma once
+// What the crop window holds besides its controls: the fitted picture, the fit decision
+// and the frame. openfile fits one source to the target; Savefile cuts the frame's region.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "JPEGImage.h"
+
+namespace qv {
+
+// The job state's values that fit and crop read.
+struct TTarget {
+  int32_t width = 0;
+  int32_t height = 0;
+  uint8_t compression = 0;
+};
+
+// Shape1: left, top, width, height in display-area pixels; may lie past the picture.
+struct TFrame {
+  int32_t left = 0;
+  int32_t top = 0;
+  int32_t width = 0;
+  int32_t height = 0;
+};
+
+// The crop window's image control and display area.
+class ICropView {
+public:
+  virtual ~ICropView() = default;
+  // The image control, then the display area, take the size; height first unless widthFirst.
+  virtual void SetDisplaySize(int32_t width, int32_t height, bool widthFirst) = 0;
+  // The display area's size as the window system really gave it.
+  virtual int32_t DisplayWidth() const = 0;
+  virtual int32_t DisplayHeight() const = 0;
+};
+
+// A display area that takes exactly the size it is given (the headless cutter, tests).
+class TPlainCropView : public ICropView {
+public:
+  void SetDisplaySize(int32_t width, int32_t height, bool) override {
+    width_ = width;
+    height_ = height;
+  }
+  int32_t DisplayWidth() const override { return width_; }
+  int32_t DisplayHeight() const override { return height_; }
+
+private:
+  int32_t width_ = 0;
+  int32_t height_ = 0;
+};
+
+class TCropModel {
+public:
+  // snapshot runs GetParams and returns the refreshed target; it is called first, so the
+  // job state is refreshed even when the file then fails.
+  void openfile(const std::string& path, const std::function<TTarget()>& snapshot, ICropView& view);
+  // Cuts Shape1's region of the displayed pixels at the target size current now and writes
+  // it at quality 100 - compression.
+  void Savefile(const std::string& path, const TTarget& current);
+  // Replaces the displayed image by one holding its pixels resized to dw x dh.
+  void ResizeImage(int32_t dw, int32_t dh);
+
+  double aspect = 0;
+  bool fitWidth = false;
+  TJPEGImage displayed;
+  TFrame Shape1{16, 16, 65, 65};
+};
+
+} // namespace qv

@@ -1,0 +1,55 @@
+#pragma once
+// The JPEG codec object: compressed data shared between copies, an optional pixel image,
+// and a quality. Every fatal error of the library becomes EJPEG.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "PixelImage.h"
+
+namespace qv {
+
+// Colour depth of the display at start-up; 8 bits per pixel or fewer quantise every file.
+// Set once by the program before any decoding; the default is a deep display.
+void SetDisplayColorDepth(int bitsPerPixel);
+int DisplayColorDepth();
+
+// Never changed once filled; shared between codec objects.
+struct TJPEGData {
+  std::vector<uint8_t> bytes;
+  int32_t width = 0;
+  int32_t height = 0;
+  bool grayscale = false;
+};
+
+class TJPEGImage {
+public:
+  TJPEGImage();
+
+  // Reads the whole file and parses only its header.
+  void ReadJpegFile(const std::string& path);
+  // The pixel image's size when there is one, otherwise the header's. Never decodes.
+  int32_t Width() const;
+  int32_t Height() const;
+  void CopyFrom(const TJPEGImage& source);
+  void AssignPixels(const TPixelImage& image);
+  // Decodes at most once; returns a copy (sharing storage until written).
+  TPixelImage GetPixels();
+  // Encodes first when there is no compressed data; written safely (see SafeWriter.h).
+  void WriteJpegFile(const std::string& path);
+
+  bool HasPixels() const { return pixels_.has_value(); }
+  bool HasData() const { return !data_->bytes.empty(); }
+  const std::shared_ptr<const TJPEGData>& Data() const { return data_; }
+
+  uint8_t quality = 90;
+
+private:
+  std::shared_ptr<const TJPEGData> data_;
+  std::optional<TPixelImage> pixels_;
+};
+
+} // namespace qv

@@ -1,0 +1,98 @@
+#pragma once
+// The job state owned by the main window, the settings window's values as a plain
+// record, and the two snapshots between them.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace qv {
+
+inline constexpr int kResolutionCount = 28;
+
+// The resolution texts in the fixed order of the settings window's check list.
+extern const std::array<const char*, kResolutionCount> kResolutionTexts;
+// Index of "176x220", the one resolution checked at start-up.
+inline constexpr int kDefaultResolutionIndex = 21;
+
+struct TResolution {
+  int32_t width = 0;
+  int32_t height = 0;
+  bool operator==(const TResolution&) const = default;
+};
+
+// Splits at the last lowercase "x" and reads both sides as signed decimals.
+TResolution makeres(const std::string& text);
+
+struct TJobState {
+  // resolutions[k - 1] is entry k of the 1-based table.
+  std::array<TResolution, kResolutionCount> resolutions{};
+  int32_t resolutionCount = 0;
+  int32_t targetWidth = 0;
+  int32_t targetHeight = 0;
+  uint8_t compression = 0;
+  bool askName = false;
+  bool transliterate = false;
+  bool appendResolution = false;
+  std::string outputFolder;
+  int32_t fileCount = 0;
+  bool addPrefix = false;
+  bool addSuffix = false;
+  std::string prefix;
+  std::string suffix;
+  int32_t currentResolution = 1;
+
+  // Entry k (1-based) of resolutions; k outside 1..28 raises EListError.
+  TResolution& resolution(int32_t k);
+  const TResolution& resolution(int32_t k) const;
+};
+
+struct TResolutionItem {
+  std::string text;
+  bool checked = false;
+};
+
+// Mirrors the settings window's controls; initial values are those of a freshly
+// created settings window.
+struct TSettingsValues {
+  int32_t sliderPosition = 0;
+  bool askNameBox = false;
+  bool transliterateBox = true;
+  bool appendResolutionBox = true;
+  bool prefixBox = false;
+  bool suffixBox = false;
+  std::string prefixText;
+  std::string suffixText;
+  std::array<TResolutionItem, kResolutionCount> resolutionItems = DefaultResolutionItems();
+  bool folderPerResolutionBox = false;
+
+  static std::array<TResolutionItem, kResolutionCount> DefaultResolutionItems();
+  bool AnyResolutionChecked() const;
+};
+
+// The members SetParams writes; the settings window reacts to each as to a user's change.
+enum class TSettingsField {
+  sliderPosition,
+  askNameBox,
+  transliterateBox,
+  appendResolutionBox,
+  prefixBox,
+  suffixBox,
+  prefixText,
+  suffixText,
+};
+
+// Called after SetParams changed a member (not when it wrote the value it already had,
+// just as a control does not fire when set to its own value).
+using TSettingsObserver = std::function<void(TSettingsField)>;
+
+// Snapshot of the settings into the job state. outputFolderText is the main window's
+// output-folder field; displayCount the number of display names.
+void GetParams(TJobState& state, const TSettingsValues& settings, const std::string& outputFolderText,
+               int32_t displayCount);
+
+// Writes the job state back into the settings, notifying the observer of each change.
+void SetParams(const TJobState& state, TSettingsValues& settings, const TSettingsObserver& observer = {});
+
+} // namespace qv

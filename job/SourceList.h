@@ -1,0 +1,61 @@
+#pragma once
+// The source file list: display names (ListBox1) and full paths (ListBox2) in step,
+// the selection, the file count and the status text.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qv {
+
+struct TJobState;
+class IOpenTest;
+class IProgressBar;
+
+class TSourceList {
+public:
+  // state.fileCount is kept by the list; progress is reset by clear().
+  TSourceList(TJobState& state, IOpenTest& openTest, IProgressBar& progress);
+
+  // Open test, duplicate test and ending test, all three always, in this order; a refusal is silent.
+  void addfile(const std::string& path);
+  // Every path of a dialog choice or a drop, in its order.
+  void AddPaths(const std::vector<std::string>& paths);
+  void clear();
+  // Removes the selected entry from both lists (SpeedButton2Click); nothing when none is selected.
+  void RemoveSelected();
+
+  static std::string shortname(const std::string& path);
+  static bool HasAcceptedEnding(const std::string& path);
+
+  const std::vector<std::string>& ListBox1() const { return names_; }
+  const std::vector<std::string>& ListBox2() const { return paths_; }
+  int32_t Count() const { return static_cast<int32_t>(names_.size()); }
+  // Entry index of a list; an index outside raises EListError.
+  const std::string& DisplayName(int32_t index) const;
+  const std::string& Path(int32_t index) const;
+
+  // -1 when nothing is selected.
+  int32_t Selected() const { return selected_; }
+  void Select(int32_t index);
+
+  // "Файлов: " at start-up, then "Файлов: N".
+  const std::string& StatusText() const { return status_; }
+
+  // Called after every change of the lists or the status text, so a window can mirror them.
+  std::function<void()> onChanged;
+
+private:
+  void changed();
+
+  TJobState& state_;
+  IOpenTest& openTest_;
+  IProgressBar& progress_;
+  std::vector<std::string> names_;
+  std::vector<std::string> paths_;
+  int32_t selected_ = -1;
+  std::string status_ = "Файлов: ";
+};
+
+} // namespace qv
