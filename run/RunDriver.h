@@ -58,8 +58,19 @@ public:
   int32_t fileIndex = 0;
 
 private:
+  // Start's own steps; true when the pass it showed could not open its file 0.
+  bool StartPass();
+  // Moves on from the file at fileIndex as after its save; true when the file it then
+  // tried to open failed, so that one must be passed over in turn.
+  bool Advance();
+  // Opens entry index of the path list; a source that fails is reported and false returned.
+  bool Opens(int32_t index);
+
   TJobState& state_;
   IRunSurroundings& env_;
+  // Set by FormShow when file 0 failed; the Start that showed the window skips it once
+  // the show has returned, because a pass change cannot hide a window still being shown.
+  bool firstFileFailed_ = false;
 };
 
 } // namespace qv

@@ -1,0 +1,136 @@
+#pragma once
+// Surroundings of the run driver without windows: it keeps the two lists, the progress bar
+// and the crop window's visibility, and writes every call into a log in the order made.
+
+#include "job/Errors.h"
+#include "job/JobState.h"
+#include "run/RunDriver.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace qv::test {
+
+// What the crop window shows: the file last opened, fitted to the target size of that moment.
+struct TPicture {
+  std::string path;
+  int32_t width = 0;
+  int32_t height = 0;
+  bool operator==(const TPicture&) const = default;
+};
+
+class FakeSurroundings : public IRunSurroundings {
+public:
+  FakeSurroundings(TJobState& state, TSettingsValues& settings) : state_(state), settings_(settings) {}
+
+  void Attach(TRunDriver& driver) { driver_ = &driver; }
+
+  // Runs a handler as the windows do: an error ends it and goes to the error box.
+  void Guard(const std::function<void()>& handler) {
+    try {
+      handler();
+    } catch (const std::exception& error) {
+      log.push_back("error box(" + std::string(error.what()) + ")");
+    }
+  }
+
+  // The user's close button: hides, nothing else.
+  void CloseByUser() { visible = false; }
+
+  int32_t DisplayCount() override {
+    log.push_back("DisplayCount");
+    return static_cast<int32_t>(paths.size());
+  }
+  std::string PathAt(int32_t index) override {
+    log.push_back("PathAt(" + std::to_string(index) + ")");
+    if (index < 0 || index >= static_cast<int32_t>(paths.size()) || index == brokenPathIndex)
+      throw EListError(index);
+    return paths[static_cast<size_t>(index)];
+  }
+  void clear() override {
+    log.push_back("clear");
+    paths.clear();
+    state_.fileCount = 0;
+    status = "Файлов: 0";
+    position = 0;
+  }
+  // Like the crop window's: the snapshot comes first, also for a file that then fails.
+  void openfile(const std::string& path) override {
+    log.push_back("openfile(" + path + ")");
+    openFrames.push_back(reinterpret_cast<uintptr_t>(__builtin_frame_address(0)));
+    GetParams(state_, settings_, outputFolder, static_cast<int32_t>(paths.size()));
+    if (failing.contains(path))
+      throw EFOpenError(path, "No such file or directory");
+    picture = TPicture{path, state_.targetWidth, state_.targetHeight};
+  }
+  void ShowCropWindow() override {
+    log.push_back("Show");
+    if (visible)
+      return;
+    if (showing_)
+      nestedShows++;
+    showing_ = true;
+    visible = true;
+    Guard([this] { driver_->FormShow(); });
+    showing_ = false;
+  }
+  void HideCropWindow() override {
+    log.push_back("Hide");
+    visible = false;
+  }
+  bool CropWindowVisible() override {
+    log.push_back("Visible?");
+    return visible;
+  }
+  void SetProgressMaximum(int32_t value) override {
+    log.push_back("SetProgressMaximum(" + std::to_string(value) + ")");
+    maximum = value;
+  }
+  void SetProgressPosition(int32_t value) override {
+    log.push_back("SetProgressPosition(" + std::to_string(value) + ")");
+    position = value;
+  }
+  void ErrorMessage(const std::string& text) override { log.push_back("ErrorMessage(" + text + ")"); }
+  void ReportError(const std::exception& error) override {
+    log.push_back("ReportError(" + std::string(error.what()) + ")");
+  }
+  bool AnyResolutionChecked() override {
+    log.push_back("AnyResolutionChecked");
+    return settings_.AnyResolutionChecked();
+  }
+
+  // The log without the questions, which change nothing.
+  std::vector<std::string> Actions() const {
+    std::vector<std::string> actions;
+    for (const std::string& entry : log)
+      if (entry != "DisplayCount" && entry != "Visible?" && entry != "AnyResolutionChecked" &&
+          !entry.starts_with("PathAt("))
+        actions.push_back(entry);
+    return actions;
+  }
+
+  std::vector<std::string> paths;
+  std::set<std::string> failing;
+  int32_t brokenPathIndex = -1;
+  std::string outputFolder = "/home/anna/";
+  std::string status = "Файлов: ";
+  bool visible = false;
+  int32_t maximum = 100;
+  int32_t position = 0;
+  std::optional<TPicture> picture;
+  std::vector<std::string> log;
+  std::vector<uintptr_t> openFrames;
+  int nestedShows = 0;
+
+private:
+  TJobState& state_;
+  TSettingsValues& settings_;
+  TRunDriver* driver_ = nullptr;
+  bool showing_ = false;
+};
+
+} // namespace qv::test

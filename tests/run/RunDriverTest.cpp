@@ -1,0 +1,392 @@
+#include "FakeSurroundings.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace qv::test {
+namespace {
+
+constexpr int k176x220 = 21;
+constexpr int k240x320 = 26;
+constexpr int k320x240 = 27;
+
+const std::string kA = "/p/a.jpg";
+const std::string kB = "/p/b.jpg";
+const std::string kC = "/p/c.jpg";
+
+std::string Files() { return std::string("ErrorMessage(") + kNoFilesMessage + ")"; }
+std::string Resolutions() { return std::string("ErrorMessage(") + kNoResolutionsMessage + ")"; }
+std::string Cannot(const std::string& path) {
+  return "ReportError(Cannot open file \"" + path + "\". No such file or directory)";
+}
+
+class RunDriverTest : public ::testing::Test {
+protected:
+  RunDriverTest() {
+    state.transliterate = true;
+    state.appendResolution = true;
+    env.Attach(driver);
+  }
+
+  void Start() { env.Guard([this] { driver.SpeedButton5Click(); }); }
+
+  // The crop window's confirmation: a name for fileIndex (it cannot be built past the end of
+  // the list unless names are typed), the picture on screen cut at the current target size,
+  // then next.
+  void Confirm() {
+    ASSERT_TRUE(env.visible);
+    ASSERT_TRUE(env.picture);
+    const bool listed = driver.fileIndex < static_cast<int32_t>(env.paths.size());
+    if (!listed && !state.askName) {
+      env.log.push_back("error box(name)");
+      return;
+    }
+    // A save names the file on screen, or the picture and its name have come apart.
+    if (listed) {
+      EXPECT_EQ(env.picture->path, env.paths[static_cast<size_t>(driver.fileIndex)]);
+    }
+    saves.push_back(env.picture->path + " " + std::to_string(state.targetWidth) + "x" +
+                    std::to_string(state.targetHeight));
+    env.Guard([this] { driver.next(); });
+  }
+
+  void RunToEnd() {
+    for (int guard = 0; env.visible && guard < 1000; ++guard)
+      Confirm();
+  }
+
+  int Count(const std::string& prefix) const {
+    return static_cast<int>(
+        std::count_if(env.log.begin(), env.log.end(), [&](const std::string& e) { return e.starts_with(prefix); }));
+  }
+
+  TJobState state;
+  TSettingsValues settings;
+  FakeSurroundings env{state, settings};
+  TRunDriver driver{state, env};
+  std::vector<std::string> saves;
+};
+
+using Log = std::vector<std::string>;
+
+// --- Start refused ---
+
+TEST_F(RunDriverTest, StartWithEmptyListShowsTheMessageEachTimeAndNothingElse) {
+  Start();
+  Start();
+  EXPECT_EQ(env.log, (Log{"DisplayCount", Files(), "DisplayCount", Files()}));
+  EXPECT_FALSE(env.visible);
+  EXPECT_EQ(state.currentResolution, 1);
+  EXPECT_EQ(state.targetWidth, 0);
+  EXPECT_EQ(env.maximum, 100);
+  EXPECT_EQ(env.position, 0);
+}
+
+TEST_F(RunDriverTest, EmptyListIsReportedBeforeMissingResolutions) {
+  settings.resolutionItems[k176x220].checked = false;
+  Start();
+  EXPECT_EQ(env.log, (Log{"DisplayCount", Files()}));
+}
+
+TEST_F(RunDriverTest, StartWithNoResolutionCheckedShowsTheMessageAndNothingElse) {
+  env.paths = {kA, kB};
+  settings.resolutionItems[k176x220].checked = false;
+  Start();
+  // The Windows design showed the window and cut to a 0 x 0 frame.
+  EXPECT_EQ(env.log, (Log{"DisplayCount", "AnyResolutionChecked", Resolutions()}));
+  EXPECT_FALSE(env.visible);
+  EXPECT_EQ(state.targetWidth, 0);
+  EXPECT_EQ(env.maximum, 100);
+
+  // While a file is on screen it stays there.
+  settings.resolutionItems[k176x220].checked = true;
+  Start();
+  Confirm();
+  settings.resolutionItems[k176x220].checked = false;
+  env.log.clear();
+  Start();
+  EXPECT_EQ(env.Actions(), (Log{Resolutions()}));
+  EXPECT_TRUE(env.visible);
+  EXPECT_EQ(driver.fileIndex, 1);
+  EXPECT_EQ(env.picture->path, kB);
+}
+
+// --- Whole jobs ---
+
+TEST_F(RunDriverTest, OneFileOneResolutionOnAFreshProgram) {
+  env.paths = {kA};
+  env.status = "Файлов: 1";
+  Start();
+  EXPECT_TRUE(env.visible);
+  EXPECT_EQ(env.picture, (TPicture{kA, 176, 220}));
+  EXPECT_EQ(env.maximum, 1);
+  EXPECT_EQ(env.position, 0);
+
+  Confirm();
+  EXPECT_EQ(saves, (Log{kA + " 176x220"}));
+  EXPECT_FALSE(env.visible);
+  EXPECT_TRUE(env.paths.empty());
+  EXPECT_EQ(env.status, "Файлов: 0");
+  EXPECT_EQ(state.fileCount, 0);
+  EXPECT_EQ(env.position, 0);
+}
+
+TEST_F(RunDriverTest, ThreeFilesTwoResolutionsWalkEveryFileInEveryPass) {
+  env.paths = {kA, kB, kC};
+  settings.resolutionItems[k240x320].checked = true;
+  Start();
+  EXPECT_EQ(env.maximum, 3);
+  std::vector<int32_t> positions;
+  Log passChange, end;
+  for (int i = 0; i < 6; ++i) {
+    env.log.clear();
+    Confirm();
+    positions.push_back(env.position);
+    if (i == 2)
+      passChange = env.Actions();
+  }
+  end = env.Actions();
+  EXPECT_EQ(saves, (Log{kA + " 176x220", kB + " 176x220", kC + " 176x220", kA + " 240x320", kB + " 240x320",
+                        kC + " 240x320"}));
+  EXPECT_EQ(positions, (std::vector<int32_t>{1, 2, 0, 1, 2, 0}));
+  EXPECT_EQ(passChange, (Log{"Hide", "Show", "openfile(" + kA + ")", "SetProgressMaximum(3)", "SetProgressPosition(0)"}));
+  EXPECT_EQ(end, (Log{"Hide", "clear"}));
+  EXPECT_FALSE(env.visible);
+}
+
+// --- Start during and after a run ---
+
+TEST_F(RunDriverTest, StartWhileShowingKeepsTheFileOnScreen) {
+  env.paths = {kA, kB, kC};
+  Start();
+  Confirm();
+  env.paths.push_back("/p/d.jpg");
+  state.targetWidth = 1;
+  env.log.clear();
+  Start();
+  EXPECT_EQ(env.Actions(), (Log{"Show", "SetProgressMaximum(4)"}));
+  EXPECT_EQ(state.targetWidth, 176);
+  EXPECT_EQ(driver.fileIndex, 1);
+  EXPECT_EQ(env.picture->path, kB);
+
+  env.paths.clear();
+  env.log.clear();
+  Start();
+  EXPECT_EQ(env.Actions(), (Log{Files()}));
+  EXPECT_TRUE(env.visible);
+  EXPECT_EQ(driver.fileIndex, 1);
+}
+
+TEST_F(RunDriverTest, ClosedAtFileTwoThenStartBeginsThePassAgain) {
+  env.paths = {kA, kB, kC};
+  Start();
+  Confirm();
+  Confirm();
+  env.CloseByUser();
+  Start();
+  EXPECT_TRUE(env.visible);
+  EXPECT_EQ(driver.fileIndex, 0);
+  EXPECT_EQ(env.picture->path, kA);
+  EXPECT_EQ(env.position, 2);
+  Confirm();
+  EXPECT_EQ(env.position, 1);
+  EXPECT_EQ(saves, (Log{kA + " 176x220", kB + " 176x220", kA + " 176x220"}));
+}
+
+TEST_F(RunDriverTest, RunLeftOffByClosingKeepsItsPass) {
+  env.paths = {kA, kB};
+  settings.resolutionItems[k240x320].checked = true;
+  Start();
+  Confirm();
+  Confirm();
+  env.CloseByUser();
+  Start();
+  EXPECT_EQ(state.currentResolution, 2);
+  EXPECT_EQ(env.picture, (TPicture{kA, 240, 320}));
+}
+
+TEST_F(RunDriverTest, SecondJobAfterACompletedOneRunsEveryResolutionAgain) {
+  env.paths = {kA};
+  settings.resolutionItems[k240x320].checked = true;
+  Start();
+  RunToEnd();
+  EXPECT_EQ(state.currentResolution, 1);
+  env.paths = {kB};
+  Start();
+  RunToEnd();
+  // The Windows design began the second job at its last pass and cut 240 x 320 only.
+  EXPECT_EQ(saves, (Log{kA + " 176x220", kA + " 240x320", kB + " 176x220", kB + " 240x320"}));
+}
+
+// --- The list and the settings changed during a run ---
+
+TEST_F(RunDriverTest, FilesAddedDuringAPassAreWalkedToo) {
+  env.paths = {kA, kB};
+  Start();
+  env.paths.push_back(kC);
+  env.paths.push_back("/p/d.jpg");
+  Confirm();
+  Confirm();
+  Confirm();
+  EXPECT_EQ(env.position, 3);
+  EXPECT_EQ(env.maximum, 2);
+  RunToEnd();
+  EXPECT_EQ(saves, (Log{kA + " 176x220", kB + " 176x220", kC + " 176x220", "/p/d.jpg 176x220"}));
+}
+
+TEST_F(RunDriverTest, FilesRemovedDuringAPassEndItEarly) {
+  env.paths = {kA, kB, kC};
+  settings.resolutionItems[k240x320].checked = true;
+  Start();
+  Confirm();
+  env.paths.pop_back();
+  Confirm();
+  EXPECT_EQ(state.currentResolution, 2);
+  EXPECT_EQ(env.picture, (TPicture{kA, 240, 320}));
+
+  // Emptied in the last pass: the next save (of a typed name) ends the job.
+  env.paths.clear();
+  state.askName = true;
+  Confirm();
+  EXPECT_FALSE(env.visible);
+  EXPECT_EQ(Count("clear"), 1);
+  EXPECT_EQ(saves, (Log{kA + " 176x220", kB + " 176x220", kA + " 240x320"}));
+}
+
+TEST_F(RunDriverTest, ListEmptiedBeforeAFurtherPassLeavesTheRunOff) {
+  env.paths = {kA, kB};
+  settings.resolutionItems[k240x320].checked = true;
+  Start();
+  env.paths.clear();
+  state.askName = true;
+  Confirm();
+  EXPECT_FALSE(env.visible);
+  EXPECT_EQ(state.currentResolution, 2);
+  EXPECT_EQ(env.position, 0);
+  EXPECT_EQ(Count(Files()), 1);
+  EXPECT_EQ(Count("clear"), 0);
+
+  env.paths = {kC};
+  Start();
+  EXPECT_EQ(env.picture, (TPicture{kC, 240, 320}));
+}
+
+TEST_F(RunDriverTest, ResolutionsCheckedDuringARunChangeTheRemainingPasses) {
+  env.paths = {kA, kB};
+  Start();
+  settings.resolutionItems[k320x240].checked = true;
+  RunToEnd();
+  EXPECT_EQ(saves, (Log{kA + " 176x220", kB + " 176x220", kA + " 320x240", kB + " 320x240"}));
+
+  // Unchecked before the last file of the pass opens: the job ends with this pass.
+  saves.clear();
+  env.paths = {kA, kB};
+  Start();
+  settings.resolutionItems[k320x240].checked = false;
+  RunToEnd();
+  EXPECT_EQ(saves, (Log{kA + " 176x220", kB + " 176x220"}));
+  EXPECT_EQ(state.currentResolution, 1);
+}
+
+// --- Sources that cannot be opened ---
+
+TEST_F(RunDriverTest, SourceFailingAfterASaveIsReportedAndSkipped) {
+  env.paths = {kA, kB, kC};
+  env.failing = {kB};
+  Start();
+  env.log.clear();
+  Confirm();
+  // The Windows design stopped here with a's picture on screen for b's name.
+  EXPECT_EQ(env.Actions(), (Log{"SetProgressPosition(1)", "openfile(" + kB + ")", Cannot(kB), "SetProgressPosition(2)",
+                                "openfile(" + kC + ")"}));
+  EXPECT_EQ(driver.fileIndex, 2);
+  RunToEnd();
+  EXPECT_EQ(saves, (Log{kA + " 176x220", kC + " 176x220"}));
+  EXPECT_EQ(Count("error box"), 0);
+}
+
+TEST_F(RunDriverTest, FirstFileFailingWhenShownIsSkipped) {
+  env.paths = {kA, kB};
+  settings.resolutionItems[k240x320].checked = true;
+  env.failing = {kA};
+  Start();
+  EXPECT_EQ(env.Actions(), (Log{"Show", "openfile(" + kA + ")", Cannot(kA), "SetProgressMaximum(2)",
+                                "SetProgressPosition(1)", "openfile(" + kB + ")"}));
+  EXPECT_EQ(driver.fileIndex, 1);
+
+  env.log.clear();
+  Confirm();
+  EXPECT_EQ(env.Actions(), (Log{"Hide", "Show", "openfile(" + kA + ")", Cannot(kA), "SetProgressMaximum(2)",
+                                "SetProgressPosition(0)", "SetProgressPosition(1)", "openfile(" + kB + ")"}));
+  EXPECT_EQ(env.picture, (TPicture{kB, 240, 320}));
+  EXPECT_EQ(env.nestedShows, 0);
+}
+
+TEST_F(RunDriverTest, FailingLastFileEndsThePassOrTheJob) {
+  env.paths = {kA, kB};
+  settings.resolutionItems[k240x320].checked = true;
+  env.failing = {kB};
+  Start();
+  Confirm();
+  EXPECT_EQ(env.picture, (TPicture{kA, 240, 320}));
+  Confirm();
+  EXPECT_FALSE(env.visible);
+  EXPECT_TRUE(env.paths.empty());
+  EXPECT_EQ(Count("ReportError"), 2);
+  EXPECT_EQ(saves, (Log{kA + " 176x220", kA + " 240x320"}));
+}
+
+TEST_F(RunDriverTest, EveryFileFailingWalksTheWholeJob) {
+  env.paths = {kA, kB, kC};
+  settings.resolutionItems[k240x320].checked = true;
+  env.failing = {kA, kB, kC};
+  Start();
+  EXPECT_EQ(Count("ReportError"), 6);
+  EXPECT_EQ(Count("Show"), 2);
+  EXPECT_EQ(env.nestedShows, 0);
+  EXPECT_FALSE(env.visible);
+  EXPECT_EQ(Count("clear"), 1);
+  EXPECT_EQ(state.currentResolution, 1);
+  EXPECT_EQ(Count("error box"), 0);
+}
+
+TEST_F(RunDriverTest, LongRunOfFailingFilesIsSkippedWithoutDeepeningTheStack) {
+  env.paths = {kA};
+  for (int i = 0; i < 500; ++i) {
+    env.paths.push_back("/p/bad" + std::to_string(i) + ".jpg");
+    env.failing.insert(env.paths.back());
+  }
+  Start();
+  env.openFrames.clear();
+  Confirm();
+  EXPECT_FALSE(env.visible);
+  ASSERT_EQ(env.openFrames.size(), 500u);
+  const auto [low, high] = std::minmax_element(env.openFrames.begin(), env.openFrames.end());
+  // Recursing once per skipped file would spread 500 calls over tens of kilobytes.
+  EXPECT_LT(*high - *low, 4096u);
+}
+
+// --- Errors the driver does not catch ---
+
+TEST_F(RunDriverTest, OtherErrorsEndTheStepWithTheCountersWhereTheyWere) {
+  env.paths = {kA, kB};
+  env.brokenPathIndex = 0;
+  Start();
+  // Reported by the guard of the show; the window is shown and Start goes on.
+  EXPECT_EQ(env.Actions(), (Log{"Show", "error box(List index out of bounds (0))", "SetProgressMaximum(2)"}));
+  EXPECT_TRUE(env.visible);
+  EXPECT_FALSE(env.picture);
+
+  env.brokenPathIndex = 1;
+  env.CloseByUser();
+  Start();
+  env.log.clear();
+  Confirm();
+  EXPECT_EQ(env.Actions(), (Log{"SetProgressPosition(1)", "error box(List index out of bounds (1))"}));
+  EXPECT_EQ(driver.fileIndex, 1);
+  EXPECT_EQ(env.picture->path, kA);
+}
+
+} // namespace
+} // namespace qv::test
