@@ -33,8 +33,10 @@ struct TJobState {
   int32_t targetHeight = 0;
   uint8_t compression = 0;
   bool askName = false;
-  bool transliterate = false;
-  bool appendResolution = false;
+  // On from the start: the settings window, created right after the main window,
+  // switches both on, so a freshly started program never sees them off.
+  bool transliterate = true;
+  bool appendResolution = true;
   std::string outputFolder;
   int32_t fileCount = 0;
   bool addPrefix = false;
