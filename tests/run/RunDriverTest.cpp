@@ -83,6 +83,20 @@ TEST_F(RunDriverTest, StartWithEmptyListShowsTheMessageEachTimeAndNothingElse) {
   EXPECT_EQ(env.position, 0);
 }
 
+TEST_F(RunDriverTest, NoResolutionCheckedAtAPassChangeLeavesTheRunOff) {
+  env.paths = {kA};
+  settings.resolutionItems[k240x320].checked = true;
+  Start();
+  settings.resolutionItems[k176x220].checked = false;
+  settings.resolutionItems[k240x320].checked = false;
+  Confirm();
+  EXPECT_FALSE(env.visible);
+  EXPECT_EQ(state.currentResolution, 2);
+  EXPECT_EQ(env.position, 0);
+  EXPECT_EQ(Count(Resolutions()), 1);
+  EXPECT_EQ(Count("clear"), 0);
+}
+
 TEST_F(RunDriverTest, EmptyListIsReportedBeforeMissingResolutions) {
   settings.resolutionItems[k176x220].checked = false;
   Start();
