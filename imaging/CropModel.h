@@ -10,6 +10,8 @@
 
 namespace qv {
 
+class ISafeFileSystem;
+
 // The job state's values that fit and crop read.
 struct TTarget {
   int32_t width = 0;
@@ -51,6 +53,10 @@ private:
   int32_t height_ = 0;
 };
 
+// The width x height region of shown whose top-left corner is at the frame's left and top;
+// positions outside the picture give black.
+TPixelImage CutOut(const TPixelImage& shown, const TFrame& frame, int32_t width, int32_t height);
+
 class TCropModel {
 public:
   // snapshot runs GetParams and returns the refreshed target; it is called first, so the
@@ -59,6 +65,8 @@ public:
   // Cuts Shape1's region of the displayed pixels at the target size current now and writes
   // it at quality 100 - compression.
   void Savefile(const std::string& path, const TTarget& current);
+  // The same through the given file system calls (tests make them fail).
+  void Savefile(const std::string& path, const TTarget& current, ISafeFileSystem& fs);
   // Replaces the displayed image by one holding its pixels resized to dw x dh.
   void ResizeImage(int32_t dw, int32_t dh);
 

@@ -12,6 +12,8 @@
 
 namespace qv {
 
+class ISafeFileSystem;
+
 // Colour depth of the display at start-up; 8 bits per pixel or fewer quantise every file.
 // Set once by the program before any decoding; the default is a deep display.
 void SetDisplayColorDepth(int bitsPerPixel);
@@ -40,6 +42,8 @@ public:
   TPixelImage GetPixels();
   // Encodes first when there is no compressed data; written safely (see SafeWriter.h).
   void WriteJpegFile(const std::string& path);
+  // The same through the given file system calls (tests make them fail).
+  void WriteJpegFile(const std::string& path, ISafeFileSystem& fs);
 
   bool HasPixels() const { return pixels_.has_value(); }
   bool HasData() const { return !data_->bytes.empty(); }

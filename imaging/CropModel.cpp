@@ -1,0 +1,80 @@
+#include "CropModel.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "Fit.h"
+#include "SafeWriter.h"
+#include "SmoothResize.h"
+
+namespace qv {
+
+TPixelImage CutOut(const TPixelImage& shown, const TFrame& frame, int32_t width, int32_t height) {
+  TPixelImage cut(width, height);
+  // Column range of the cut that falls inside the picture; the frame may lie anywhere.
+  const int64_t first = std::clamp<int64_t>(-static_cast<int64_t>(frame.left), 0, cut.Width());
+  const int64_t last = std::clamp<int64_t>(static_cast<int64_t>(shown.Width()) - frame.left, first, cut.Width());
+  const size_t rowBytes = static_cast<size_t>(cut.Width()) * 3;
+  for (int32_t j = 0; j < cut.Height(); ++j) {
+    uint8_t* out = cut.ScanLine(j);
+    std::memset(out, 0, rowBytes);
+    const int64_t y = static_cast<int64_t>(frame.top) + j;
+    if (y < 0 || y >= shown.Height() || last <= first)
+      continue;
+    const uint8_t* in = shown.ScanLine(static_cast<int32_t>(y));
+    std::memcpy(out + first * 3, in + (frame.left + first) * 3, static_cast<size_t>(last - first) * 3);
+  }
+  return cut;
+}
+
+void TCropModel::openfile(const std::string& path, const std::function<TTarget()>& snapshot, ICropView& view) {
+  fitWidth = false;
+  const TTarget target = snapshot();
+  TJPEGImage source;
+  source.ReadJpegFile(path);
+  const int32_t w = source.Width();
+  const int32_t h = source.Height();
+  aspect = Aspect(w, h);
+  fitWidth = FitWidth(target.width, target.height, aspect);
+  TJPEGImage shown;
+  shown.CopyFrom(source);
+  displayed = shown;
+  const TSize size = DisplaySize(target.width, target.height, aspect, fitWidth);
+  view.SetDisplaySize(size.width, size.height, fitWidth);
+  // The picture takes whatever size the display area really got.
+  ResizeImage(view.DisplayWidth(), view.DisplayHeight());
+  Shape1.height = target.height;
+  Shape1.width = target.width;
+  Shape1.top = 0;
+  Shape1.left = 0;
+}
+
+void TCropModel::Savefile(const std::string& path, const TTarget& current) {
+  Savefile(path, current, PosixFileSystem());
+}
+
+void TCropModel::Savefile(const std::string& path, const TTarget& current, ISafeFileSystem& fs) {
+  TJPEGImage output;
+  const TPixelImage shown = displayed.GetPixels();
+  output.AssignPixels(CutOut(shown, Shape1, current.width, current.height));
+  output.quality = static_cast<uint8_t>(100 - current.compression);
+  output.WriteJpegFile(path, fs);
+}
+
+void TCropModel::ResizeImage(int32_t dw, int32_t dh) {
+  TJPEGImage work;
+  work.CopyFrom(displayed);
+  TPixelImage resized;
+  {
+    // Decodes a read file at full size; the large picture lives only in this block.
+    const TPixelImage source = work.GetPixels();
+    resized.SetSize(dw, dh);
+    SmoothResize(dw, dh, source, resized);
+    work.AssignPixels(resized);
+  }
+  TJPEGImage fitted;
+  fitted.CopyFrom(work);
+  displayed = fitted;
+}
+
+} // namespace qv

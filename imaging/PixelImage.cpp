@@ -1,0 +1,110 @@
+#include "PixelImage.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "job/Errors.h"
+
+namespace qv {
+
+namespace {
+
+// Bytes of one row: three a pixel, padded to a multiple of 4.
+ptrdiff_t StrideFor(int32_t width) {
+  return (static_cast<ptrdiff_t>(width) * 3 + 3) / 4 * 4;
+}
+
+// Zeroed storage: calloc leaves a large picture's untouched pages to the system, and a
+// picture never shows what an earlier one left in memory.
+std::shared_ptr<uint8_t[]> Allocate(ptrdiff_t stride, int32_t height) {
+  if (height <= 0)
+    return nullptr;
+  if (stride > std::numeric_limits<ptrdiff_t>::max() / height)
+    throw EOutOfMemory();
+  size_t bytes = static_cast<size_t>(stride) * static_cast<size_t>(height);
+  void* block = std::calloc(bytes == 0 ? 1 : bytes, 1);
+  if (block == nullptr)
+    throw EOutOfMemory();
+  return std::shared_ptr<uint8_t[]>(static_cast<uint8_t*>(block), [](uint8_t* p) { std::free(p); });
+}
+
+} // namespace
+
+TPixelImage::TPixelImage(int32_t width, int32_t height) {
+  SetSize(width, height);
+}
+
+void TPixelImage::SetSize(int32_t width, int32_t height) {
+  if (width < 0)
+    width = 0;
+  if (height < 0)
+    height = 0;
+  if (width == width_ && height == height_ && storage_)
+    return;
+  ptrdiff_t stride = StrideFor(width);
+  storage_ = Allocate(stride, height);
+  width_ = width;
+  height_ = height;
+  stride_ = stride;
+}
+
+ptrdiff_t TPixelImage::RowStride() const {
+  return stride_;
+}
+
+const uint8_t* TPixelImage::ScanLine(int32_t row) const {
+  if (row < 0 || row >= height_)
+    throw EInvalidGraphicOperation();
+  return storage_.get() + row * stride_;
+}
+
+uint8_t* TPixelImage::ScanLine(int32_t row) {
+  if (row < 0 || row >= height_)
+    throw EInvalidGraphicOperation();
+  detach();
+  return storage_.get() + row * stride_;
+}
+
+TBGR TPixelImage::Pixel(int32_t x, int32_t y) const {
+  if (x < 0 || x >= width_ || y < 0 || y >= height_)
+    return TBGR{};
+  const uint8_t* p = storage_.get() + y * stride_ + static_cast<ptrdiff_t>(x) * 3;
+  return TBGR{p[0], p[1], p[2]};
+}
+
+void TPixelImage::SetPixel(int32_t x, int32_t y, TBGR colour) {
+  if (x < 0 || x >= width_ || y < 0 || y >= height_)
+    return;
+  detach();
+  uint8_t* p = storage_.get() + y * stride_ + static_cast<ptrdiff_t>(x) * 3;
+  p[0] = colour.b;
+  p[1] = colour.g;
+  p[2] = colour.r;
+}
+
+bool TPixelImage::SharesStorageWith(const TPixelImage& other) const {
+  return storage_ != nullptr && storage_ == other.storage_;
+}
+
+bool TPixelImage::operator==(const TPixelImage& other) const {
+  if (width_ != other.width_ || height_ != other.height_)
+    return false;
+  if (SharesStorageWith(other))
+    return true;
+  size_t used = static_cast<size_t>(width_) * 3;
+  for (int32_t y = 0; y < height_; ++y)
+    if (std::memcmp(storage_.get() + y * stride_, other.storage_.get() + y * other.stride_, used) != 0)
+      return false;
+  return true;
+}
+
+void TPixelImage::detach() {
+  if (storage_.use_count() <= 1)
+    return;
+  std::shared_ptr<uint8_t[]> own = Allocate(stride_, height_);
+  std::memcpy(own.get(), storage_.get(), static_cast<size_t>(stride_) * static_cast<size_t>(height_));
+  storage_ = std::move(own);
+}
+
+} // namespace qv

@@ -1,0 +1,87 @@
+#include "SmoothResize.h"
+
+#include <cstdlib>
+
+#include "PixelImage.h"
+#include "job/Errors.h"
+
+namespace qv {
+
+int32_t MulDiv(int32_t n, int32_t m, int32_t d) {
+  if (d == 0)
+    return -1;
+  int64_t product = static_cast<int64_t>(n) * m;
+  // Rounds half away from zero, as the platform call does for negative operands too.
+  bool negative = (product < 0) != (d < 0);
+  int64_t magnitude = (std::llabs(product) + std::llabs(static_cast<int64_t>(d)) / 2) / std::llabs(static_cast<int64_t>(d));
+  int64_t result = negative ? -magnitude : magnitude;
+  if (result > INT32_MAX || result < INT32_MIN)
+    return -1;
+  return static_cast<int32_t>(result);
+}
+
+void SmoothResize(int32_t dw, int32_t dh, const TPixelImage& source, TPixelImage& destination) {
+  if (dw == 0 || dh == 0) {
+    destination = source;
+    return;
+  }
+  destination.SetSize(dw, dh);
+  if (source.Width() == destination.Width() && source.Height() == destination.Height()) {
+    destination = source;
+    return;
+  }
+  // Taken as the address of row 1 minus that of row 0, so a one-row destination fails here.
+  uint8_t* row0 = destination.ScanLine(0);
+  ptrdiff_t stride = destination.ScanLine(1) - row0;
+
+  const int32_t sw = source.Width();
+  const int32_t sh = source.Height();
+  // A source without columns has no pair to take; one column serves as both members.
+  if (sw < 1)
+    throw EInvalidGraphicOperation();
+  const uint32_t xStep = static_cast<uint32_t>(MulDiv(sw + 1, 65536, dw));
+  const uint32_t yStep = static_cast<uint32_t>(MulDiv(sh + 1, 65536, dh));
+
+  for (int32_t y = 0; y < dh; ++y) {
+    const uint32_t sy = static_cast<uint32_t>(y) * yStep;
+    const int64_t iy = sy >> 16;
+    const uint32_t fy = sy & 0xFFFF;
+    int32_t upperRow = static_cast<int32_t>(iy);
+    if (iy >= static_cast<int64_t>(sh) - 1 || y == dh - 1)
+      upperRow = sh - 2;
+    // A source of fewer than two rows fails here with "Scan line index out of range".
+    const uint8_t* upper = source.ScanLine(upperRow);
+    const uint8_t* lower = source.ScanLine(upperRow + 1);
+    // The two weights add up to 65537 whichever pair was chosen.
+    const uint32_t wUpper = 65536 - fy;
+    const uint32_t wLower = fy + 1;
+
+    uint8_t* out = row0 + y * stride;
+    for (int32_t x = 0; x < dw; ++x, out += 3) {
+      const uint32_t sx = static_cast<uint32_t>(x) * xStep;
+      const int64_t ix = sx >> 16;
+      const int32_t fx = static_cast<int32_t>(sx & 0xFFFF);
+      const uint32_t wUR = static_cast<uint32_t>(MulDiv(fx, static_cast<int32_t>(wUpper), 65536));
+      const uint32_t wUL = wUpper - wUR;
+      const uint32_t wLR = static_cast<uint32_t>(MulDiv(fx, static_cast<int32_t>(wLower), 65536));
+      const uint32_t wLL = wLower - wLR;
+      // Clamped pairs keep the weights of the unclamped position.
+      int32_t left = static_cast<int32_t>(ix);
+      if (ix >= static_cast<int64_t>(sw) - 1 || x == dw - 1)
+        left = sw - 2;
+      int32_t right = left + 1;
+      if (sw == 1)
+        left = right = 0;
+      const ptrdiff_t l = static_cast<ptrdiff_t>(left) * 3;
+      const ptrdiff_t r = static_cast<ptrdiff_t>(right) * 3;
+      const uint8_t* ul = upper + l;
+      const uint8_t* ur = upper + r;
+      const uint8_t* ll = lower + l;
+      const uint8_t* lr = lower + r;
+      for (int c = 0; c < 3; ++c)
+        out[c] = static_cast<uint8_t>((ul[c] * wUL + ur[c] * wUR + ll[c] * wLL + lr[c] * wLR) >> 16);
+    }
+  }
+}
+
+} // namespace qv
