@@ -1,0 +1,77 @@
+#pragma once
+// The modal dialogs the windows use, behind one interface so tests can answer them.
+
+#include <QDialog>
+#include <QFileDialog>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "job/Services.h"
+
+class QLabel;
+class QLineEdit;
+
+namespace qv {
+
+class IDialogs : public IInputBox {
+public:
+  // The chosen pictures as full paths in the dialog's order; none when cancelled.
+  virtual std::vector<std::string> OpenPictures(QWidget* owner) = 0;
+  // The chosen folder without a trailing separator (the root stays "/"); none when cancelled.
+  virtual std::optional<std::string> BrowseFolder(QWidget* owner, const std::string& current) = 0;
+  // The error kind's message box: caption "Error", critical icon, one "OK".
+  virtual void MessageBox(const std::string& text) = 0;
+};
+
+class TQtDialogs : public IDialogs {
+public:
+  std::vector<std::string> OpenPictures(QWidget* owner) override;
+  std::optional<std::string> BrowseFolder(QWidget* owner, const std::string& current) override;
+  void MessageBox(const std::string& text) override;
+  std::string InputBox(const std::string& caption, const std::string& prompt,
+                       const std::string& defaultText) override;
+
+private:
+  QString pictureFolder_;
+};
+
+inline constexpr const char* kPictureFilter = "JPEG Image File (*.jpg *.jpeg)";
+
+// Qt's own file dialog (the desktop's cannot carry a pane) with a picture preview.
+class TPictureOpenDialog : public QFileDialog {
+public:
+  explicit TPictureOpenDialog(QWidget* owner);
+
+  // Decodes the file with our codec and shows it, or "(None)" when it cannot be loaded.
+  void ShowPreview(const QString& path);
+  QString PreviewCaption() const;
+  QString PreviewText() const;
+  bool PreviewHasPicture() const;
+
+private:
+  QLabel* caption_;
+  QLabel* picture_;
+};
+
+inline constexpr int kInputBoxMaxLength = 255;
+
+// A caption, a prompt above a one-line edit, "OK" (default) and "Cancel".
+class TInputBoxDialog : public QDialog {
+public:
+  TInputBoxDialog(const QString& caption, const QString& prompt, const QString& defaultText, QWidget* owner = nullptr);
+
+  QLineEdit* Edit() const { return edit_; }
+  // The edit's text on OK, the default otherwise.
+  QString Result() const;
+
+private:
+  QLineEdit* edit_;
+  QString default_;
+};
+
+// At most count code points of text; a surrogate pair is never split.
+QString LeftCodePoints(const QString& text, int count);
+
+} // namespace qv

@@ -1,0 +1,25 @@
+#include "Startup.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QStyle>
+
+#include "Controls.h"
+#include "ErrorBox.h"
+#include "imaging/JPEGImage.h"
+
+namespace qv {
+
+void PrepareApplication() {
+  // Only the name: a display name would be appended to every window caption.
+  QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
+  QGuiApplication::setDesktopFileName(QStringLiteral("quarvelle"));
+  // The windows are laid out in fixed pixels; one known style keeps them as designed.
+  QApplication::setStyle(QStringLiteral("Fusion"));
+  QApplication::setFont(FormFont());
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    SetDisplayColorDepth(screen->depth());
+}
+
+} // namespace qv

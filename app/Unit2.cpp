@@ -1,0 +1,210 @@
+#include "Unit2.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QShowEvent>
+#include <QSlider>
+#include <QToolButton>
+
+#include "Controls.h"
+#include "ErrorBox.h"
+#include "unit1.h"
+
+namespace qv {
+
+namespace {
+
+QCheckBox* CheckBox(QWidget* parent, const QString& caption, const QRect& bounds, bool checked) {
+  auto* box = new QCheckBox(caption, parent);
+  box->setGeometry(bounds);
+  box->setChecked(checked);
+  return box;
+}
+
+QLabel* Label(QWidget* parent, const QString& caption, const QRect& bounds) {
+  auto* label = new QLabel(caption, parent);
+  label->setGeometry(bounds);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  return label;
+}
+
+QToolButton* SpeedButton(QWidget* parent, const QString& caption, const QRect& bounds) {
+  return new TSpeedButton(parent, bounds, QPixmap(), caption);
+}
+
+} // namespace
+
+TForm2::TForm2(TForm1& main) : QWidget(&main, Qt::Tool), main_(main) {
+  setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+  setWindowTitle(QString::fromUtf8(kSettingsCaption));
+  setFont(FormFont());
+  setFixedSize(kSettingsClientWidth, kSettingsClientHeight);
+  CreateControls();
+  FitTexts(this);
+  ConnectControls();
+  FormCreate();
+  main_.AttachSettingsWindow(this);
+}
+
+void TForm2::CreateControls() {
+  GroupBox1 = new QGroupBox(QStringLiteral("Настройки процесса:"), this);
+  GroupBox1->setGeometry(0, 0, 337, 129);
+  Label2 = Label(GroupBox1, QStringLiteral("Сжатие JPEG"), {16, 24, 68, 13});
+  TrackBar1 = new QSlider(Qt::Horizontal, GroupBox1);
+  TrackBar1->setGeometry(8, 48, 321, 33);
+  TrackBar1->setRange(0, 100);
+  TrackBar1->setValue(0);
+  TrackBar1->setTickPosition(QSlider::TicksBelow);
+  TrackBar1->setTickInterval(1);
+  TrackBar1->setSingleStep(1);
+  TrackBar1->setPageStep(2);
+  Label3 = Label(GroupBox1, QStringLiteral("Сжатие:"), {16, 80, 41, 13});
+  Label4 = Label(GroupBox1, QStringLiteral("0%"), {64, 80, 14, 13});
+
+  GroupBox2 = new QGroupBox(QStringLiteral("Настройки сохранения:"), this);
+  GroupBox2->setGeometry(0, 136, 337, 161);
+  CheckBox2 = CheckBox(GroupBox2, QStringLiteral("Запрашивать имя для каждого файла"), {8, 16, 289, 17}, false);
+  CheckBox5 = CheckBox(GroupBox2, QStringLiteral("Добавлять преффикс"), {8, 40, 129, 17}, false);
+  Edit1 = new QLineEdit(GroupBox2);
+  Edit1->setGeometry(144, 40, 177, 21);
+  Edit1->hide();
+  CheckBox6 = CheckBox(GroupBox2, QStringLiteral("Добавлять суффикс"), {8, 64, 137, 17}, false);
+  Edit2 = new QLineEdit(GroupBox2);
+  Edit2->setGeometry(144, 64, 177, 21);
+  Edit2->hide();
+  CheckBox4 = CheckBox(GroupBox2, QStringLiteral("Добавлять разрешение в конце имени"), {8, 88, 233, 17}, true);
+  CheckBox3 = CheckBox(GroupBox2, QStringLiteral("Транслитерировать имя"), {8, 112, 249, 17}, true);
+
+  Label1 = Label(this, QStringLiteral("Резать следующие\nразрешения:"), {344, 8, 97, 26});
+  resol = new QListWidget(this);
+  resol->setGeometry(344, 40, 161, 177);
+  resol->setItemDelegate(new TItemHeightDelegate(13, resol));
+  resol->setUniformItemSizes(true);
+  for (const TResolutionItem& item : values_.resolutionItems) {
+    auto* row = new QListWidgetItem(QString::fromStdString(item.text), resol);
+    row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    row->setCheckState(Qt::Unchecked);
+  }
+  CheckBox1 = CheckBox(this, QString(), {344, 224, 17, 17}, false);
+  // Not a buddy of CheckBox1: a click on the caption leaves the box alone.
+  Label5 = Label(this, QStringLiteral("Сохранять каждый тип\nРазрешений в \nСобствующей папке"), {368, 224, 116, 39});
+  Bevel1 = new TBevel(this, true);
+  Bevel1->setGeometry(344, 264, 169, 9);
+  SpeedButton2 = SpeedButton(this, QStringLiteral("Применить"), {348, 272, 71, 25});
+  SpeedButton1 = SpeedButton(this, QStringLiteral("Отмена"), {434, 272, 71, 25});
+
+  for (QWidget* quiet : std::initializer_list<QWidget*>{GroupBox1, GroupBox2, Label1, Label2, Label3, Label4, Label5})
+    quiet->setFocusPolicy(Qt::NoFocus);
+  setTabOrder(CheckBox2, CheckBox3);
+  setTabOrder(CheckBox3, CheckBox4);
+  setTabOrder(CheckBox4, CheckBox5);
+  setTabOrder(CheckBox5, CheckBox6);
+  setTabOrder(CheckBox6, Edit1);
+  setTabOrder(Edit1, Edit2);
+  setTabOrder(Edit2, TrackBar1);
+  setTabOrder(TrackBar1, resol);
+  setTabOrder(resol, CheckBox1);
+}
+
+void TForm2::ConnectControls() {
+  // Every control writes its record member whoever changed it, then reacts.
+  connect(TrackBar1, &QSlider::valueChanged, this, [this](int position) {
+    values_.sliderPosition = position;
+    Handle(&TForm2::TrackBar1Change);
+  });
+  connect(CheckBox2, &QCheckBox::toggled, this, [this](bool on) { values_.askNameBox = on; });
+  connect(CheckBox3, &QCheckBox::toggled, this, [this](bool on) { values_.transliterateBox = on; });
+  connect(CheckBox4, &QCheckBox::toggled, this, [this](bool on) { values_.appendResolutionBox = on; });
+  connect(CheckBox5, &QCheckBox::toggled, this, [this](bool on) {
+    values_.prefixBox = on;
+    Handle(&TForm2::CheckBox5Click);
+  });
+  connect(CheckBox6, &QCheckBox::toggled, this, [this](bool on) {
+    values_.suffixBox = on;
+    Handle(&TForm2::CheckBox6Click);
+  });
+  connect(Edit1, &QLineEdit::textChanged, this, [this](const QString& text) { values_.prefixText = text.toStdString(); });
+  connect(Edit2, &QLineEdit::textChanged, this, [this](const QString& text) { values_.suffixText = text.toStdString(); });
+  connect(resol, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
+    const int row = resol->row(item);
+    if (row >= 0 && row < kResolutionCount)
+      values_.resolutionItems[static_cast<size_t>(row)].checked = item->checkState() == Qt::Checked;
+  });
+  connect(CheckBox1, &QCheckBox::toggled, this, [this](bool on) { values_.folderPerResolutionBox = on; });
+  connect(SpeedButton2, &QToolButton::clicked, this, [this] { Handle(&TForm2::SpeedButton2Click); });
+  connect(SpeedButton1, &QToolButton::clicked, this, [this] { Handle(&TForm2::SpeedButton1Click); });
+}
+
+void TForm2::FormCreate() {
+  resol->item(kDefaultResolutionIndex)->setCheckState(Qt::Checked);
+  main_.State().transliterate = true;
+  main_.State().appendResolution = true;
+}
+
+void TForm2::Handle(void (TForm2::*handler)()) {
+  Guard(main_.Services().errorBox, [this, handler] { (this->*handler)(); });
+}
+
+void TForm2::Reflect(TSettingsField field) {
+  switch (field) {
+  case TSettingsField::sliderPosition:
+    TrackBar1->setValue(values_.sliderPosition);
+    break;
+  case TSettingsField::askNameBox:
+    CheckBox2->setChecked(values_.askNameBox);
+    break;
+  case TSettingsField::transliterateBox:
+    CheckBox3->setChecked(values_.transliterateBox);
+    break;
+  case TSettingsField::appendResolutionBox:
+    CheckBox4->setChecked(values_.appendResolutionBox);
+    break;
+  case TSettingsField::prefixBox:
+    CheckBox5->setChecked(values_.prefixBox);
+    break;
+  case TSettingsField::suffixBox:
+    CheckBox6->setChecked(values_.suffixBox);
+    break;
+  case TSettingsField::prefixText:
+    Edit1->setText(QString::fromStdString(values_.prefixText));
+    break;
+  case TSettingsField::suffixText:
+    Edit2->setText(QString::fromStdString(values_.suffixText));
+    break;
+  }
+}
+
+void TForm2::FormShow() { main_.SetParams(); }
+
+void TForm2::TrackBar1Change() {
+  Label4->setText(QString::number(TrackBar1->value()) + QLatin1Char('%'));
+  // The caption sizes itself to its text, as it did for "0%".
+  FitText(Label4);
+}
+
+void TForm2::CheckBox5Click() { Edit1->setVisible(CheckBox5->isChecked()); }
+
+void TForm2::CheckBox6Click() { Edit2->setVisible(CheckBox6->isChecked()); }
+
+void TForm2::SpeedButton2Click() {
+  main_.GetParams();
+  close();
+}
+
+void TForm2::SpeedButton1Click() { close(); }
+
+void TForm2::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (event->spontaneous())
+    return;
+  Handle(&TForm2::FormShow);
+  if (!shownBefore_) {
+    shownBefore_ = true;
+    CentreOnDesktop(this);
+  }
+}
+
+} // namespace qv

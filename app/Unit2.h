@@ -1,0 +1,79 @@
+#pragma once
+// The settings window. Its controls are the live settings; TSettingsValues mirrors them
+// in both directions, so a snapshot sees every control and SetParams moves the controls.
+
+#include <QWidget>
+
+#include "job/JobState.h"
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QSlider;
+class QToolButton;
+
+namespace qv {
+
+class TBevel;
+class TForm1;
+
+inline constexpr const char* kSettingsCaption = "Настройки";
+inline constexpr int kSettingsClientWidth = 509;
+inline constexpr int kSettingsClientHeight = 302;
+
+class TForm2 : public QWidget {
+  Q_OBJECT
+
+public:
+  explicit TForm2(TForm1& main);
+
+  TSettingsValues& Values() { return values_; }
+  const TSettingsValues& Values() const { return values_; }
+  // A member SetParams changed: its control takes it, reacting as to the user's change.
+  void Reflect(TSettingsField field);
+
+  void FormShow();
+  void TrackBar1Change();
+  void CheckBox5Click();
+  void CheckBox6Click();
+  void SpeedButton2Click();
+  void SpeedButton1Click();
+
+  QGroupBox* GroupBox1;
+  QLabel* Label2;
+  QSlider* TrackBar1;
+  QLabel* Label3;
+  QLabel* Label4;
+  QGroupBox* GroupBox2;
+  QCheckBox* CheckBox2;
+  QCheckBox* CheckBox5;
+  QLineEdit* Edit1;
+  QCheckBox* CheckBox6;
+  QLineEdit* Edit2;
+  QCheckBox* CheckBox4;
+  QCheckBox* CheckBox3;
+  QLabel* Label1;
+  QListWidget* resol;
+  QCheckBox* CheckBox1;
+  QLabel* Label5;
+  TBevel* Bevel1;
+  QToolButton* SpeedButton2;
+  QToolButton* SpeedButton1;
+
+protected:
+  void showEvent(QShowEvent* event) override;
+
+private:
+  void CreateControls();
+  void ConnectControls();
+  void FormCreate();
+  void Handle(void (TForm2::*handler)());
+
+  TForm1& main_;
+  TSettingsValues values_;
+  bool shownBefore_ = false;
+};
+
+} // namespace qv

@@ -1,0 +1,138 @@
+#include "Unit3.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QShowEvent>
+#include <QTimer>
+
+#include "Controls.h"
+#include "ErrorBox.h"
+#include "imaging/Fit.h"
+#include "unit1.h"
+
+namespace qv {
+
+TPicture::TPicture(QWidget* parent) : QWidget(parent) {}
+
+void TPicture::SetImage(const QImage& image) {
+  image_ = image;
+  update();
+}
+
+void TPicture::paintEvent(QPaintEvent*) {
+  if (image_.isNull())
+    return;
+  QPainter painter(this);
+  painter.drawImage(0, 0, image_);
+}
+
+TFrameShape::TFrameShape(QWidget* parent) : QWidget(parent) {}
+
+void TFrameShape::paintEvent(QPaintEvent*) {
+  if (width() <= 0 || height() <= 0)
+    return;
+  QPainter painter(this);
+  painter.setPen(QPen(QColor(0, 255, 0), 0));
+  painter.setBrush(Qt::NoBrush);
+  // The outline covers the outermost pixels of the bounds.
+  painter.drawRect(0, 0, width() - 1, height() - 1);
+}
+
+void TFrameShape::mousePressEvent(QMouseEvent* event) {
+  // Any button confirms; which one and where inside is of no account.
+  event->accept();
+  if (onMouseDown)
+    onMouseDown();
+}
+
+TForm3::TForm3(TForm1& main) : QWidget(&main, Qt::Tool), main_(main) {
+  setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+  setWindowTitle(QString::fromUtf8(kCropCaption));
+  setFont(FormFont());
+  setFixedSize(kCropInitialWidth, kCropInitialHeight);
+
+  Image1 = new TPicture(this);
+  Image1->setGeometry(0, 0, 145, 121);
+  Shape1 = new TFrameShape(this);
+  ShowFrame();
+  Shape1->onMouseDown = [this] { Guard(main_.Services().errorBox, [this] { Shape1MouseDown(); }); };
+
+  Timer1 = new QTimer(this);
+  Timer1->setInterval(kTrackingInterval);
+  connect(Timer1, &QTimer::timeout, this, [this] { Guard(main_.Services().errorBox, [this] { Timer1Timer(); }); });
+  Timer1->start();
+
+  main_.AttachCropWindow(this);
+}
+
+void TForm3::openfile(const std::string& path) {
+  try {
+    model_.openfile(
+        path,
+        [this] {
+          main_.GetParams();
+          return main_.CurrentTarget();
+        },
+        *this);
+  } catch (...) {
+    // What the failed step left of the frame and the picture is what the window shows.
+    ShowFrame();
+    ShowPicture();
+    throw;
+  }
+  ShowFrame();
+  ShowPicture();
+}
+
+void TForm3::Timer1Timer() {
+  const QPoint pointer = main_.Services().pointer.Pos();
+  // Measured from the client area, so the frame's centre lies under the pointer.
+  const QPoint origin = mapToGlobal(QPoint(0, 0));
+  TFrame& frame = model_.Shape1;
+  if (model_.fitWidth)
+    frame.top = pointer.y() - origin.y() - RoundHalfEven(frame.height / 2.0L);
+  else
+    frame.left = pointer.x() - origin.x() - RoundHalfEven(frame.width / 2.0L);
+  ShowFrame();
+}
+
+void TForm3::Shape1MouseDown() {
+  const std::string path = main_.makename(main_.Driver().fileIndex);
+  model_.Savefile(path, main_.CurrentTarget());
+  main_.Driver().next();
+}
+
+void TForm3::SetDisplaySize(int32_t width, int32_t height, bool) {
+  // Both sizes are set at once here, so the order the design gives them in cannot matter.
+  Image1->resize(width, height);
+  setFixedSize(width, height);
+}
+
+int32_t TForm3::DisplayWidth() const { return width(); }
+
+int32_t TForm3::DisplayHeight() const { return height(); }
+
+void TForm3::ShowFrame() {
+  const TFrame& frame = model_.Shape1;
+  Shape1->setGeometry(frame.left, frame.top, frame.width, frame.height);
+}
+
+void TForm3::ShowPicture() {
+  if (model_.displayed.HasPixels())
+    Image1->SetImage(ToQImage(model_.displayed.GetPixels()));
+}
+
+void TForm3::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (event->spontaneous())
+    return;
+  // FormShow opens file 0 and sizes the window before it reaches the screen; if it fails,
+  // the error is reported and the window is shown all the same.
+  Guard(main_.Services().errorBox, [this] { main_.Driver().FormShow(); });
+  if (!placed_) {
+    placed_ = true;
+    CentreOnDesktop(this);
+  }
+}
+
+} // namespace qv

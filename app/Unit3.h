@@ -1,0 +1,85 @@
+#pragma once
+// The manual crop window: the fitted picture, the lime frame that follows the pointer
+// along the free axis, and the press on the frame that names, saves and moves on.
+
+#include <QImage>
+#include <QWidget>
+
+#include <functional>
+#include <string>
+
+#include "imaging/CropModel.h"
+
+class QTimer;
+
+namespace qv {
+
+class TForm1;
+
+inline constexpr const char* kCropCaption = "Ручная обработка";
+inline constexpr int kCropInitialWidth = 200;
+inline constexpr int kCropInitialHeight = 143;
+inline constexpr int kTrackingInterval = 10;
+
+// Shows a picture unscaled from its top-left corner.
+class TPicture : public QWidget {
+public:
+  explicit TPicture(QWidget* parent);
+  void SetImage(const QImage& image);
+  const QImage& Image() const { return image_; }
+
+protected:
+  void paintEvent(QPaintEvent* event) override;
+
+private:
+  QImage image_;
+};
+
+// A one-pixel lime outline, clear inside, that takes presses anywhere within its bounds.
+class TFrameShape : public QWidget {
+public:
+  explicit TFrameShape(QWidget* parent);
+  std::function<void()> onMouseDown;
+
+protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+};
+
+class TForm3 : public QWidget, public ICropView {
+  Q_OBJECT
+
+public:
+  explicit TForm3(TForm1& main);
+
+  // Fits one source to the current target and shows it with the frame at 0, 0.
+  void openfile(const std::string& path);
+  // One tick of the tracking timer.
+  void Timer1Timer();
+  // The confirmation: name, save, next.
+  void Shape1MouseDown();
+
+  TCropModel& Model() { return model_; }
+
+  // ICropView: the display area is the client area.
+  void SetDisplaySize(int32_t width, int32_t height, bool widthFirst) override;
+  int32_t DisplayWidth() const override;
+  int32_t DisplayHeight() const override;
+
+  TPicture* Image1;
+  TFrameShape* Shape1;
+  QTimer* Timer1;
+
+protected:
+  void showEvent(QShowEvent* event) override;
+
+private:
+  void ShowFrame();
+  void ShowPicture();
+
+  TForm1& main_;
+  TCropModel model_;
+  bool placed_ = false;
+};
+
+} // namespace qv

@@ -1,0 +1,108 @@
+#include "AppTestSupport.h"
+
+#include <QApplication>
+#include <QListWidget>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "imaging/JPEGImage.h"
+
+namespace qv::test {
+
+namespace {
+
+// One QApplication for the whole test program, on the offscreen platform.
+class TQtEnvironment : public ::testing::Environment {
+public:
+  void SetUp() override {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "app_tests";
+    static char* argv[] = {name, nullptr};
+    application_ = std::make_unique<QApplication>(argc, argv);
+    PrepareApplication();
+  }
+  void TearDown() override { application_.reset(); }
+
+private:
+  std::unique_ptr<QApplication> application_;
+};
+
+[[maybe_unused]] ::testing::Environment* const kQtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new TQtEnvironment);
+
+} // namespace
+
+std::vector<std::string> TFakeDialogs::OpenPictures(QWidget*) {
+  if (pictureAnswers.empty())
+    return {};
+  std::vector<std::string> answer = pictureAnswers.front();
+  pictureAnswers.pop_front();
+  return answer;
+}
+
+std::optional<std::string> TFakeDialogs::BrowseFolder(QWidget*, const std::string& current) {
+  browsedFrom.push_back(current);
+  return folderAnswer;
+}
+
+std::string TFakeDialogs::InputBox(const std::string& caption, const std::string&, const std::string& defaultText) {
+  inputCaptions.push_back(caption);
+  if (nameAnswers.empty())
+    return defaultText;
+  std::string answer = nameAnswers.front();
+  nameAnswers.pop_front();
+  return answer;
+}
+
+TBGR PhotoPixel(int32_t x, int32_t y) {
+  return {static_cast<uint8_t>(x * 7 % 256), static_cast<uint8_t>(y * 5 % 256), static_cast<uint8_t>((x + y) % 256)};
+}
+
+void WritePhoto(const std::string& path, int32_t width, int32_t height) {
+  TPixelImage pixels(width, height);
+  for (int32_t y = 0; y < height; ++y)
+    for (int32_t x = 0; x < width; ++x)
+      pixels.SetPixel(x, y, PhotoPixel(x, y));
+  TJPEGImage jpeg;
+  jpeg.AssignPixels(pixels);
+  jpeg.WriteJpegFile(path);
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TProgram::TProgram() {
+  EXPECT_TRUE(folder.isValid());
+  windows = std::make_unique<TApplicationWindows>(services);
+}
+
+TProgram::~TProgram() {
+  windows.reset();
+}
+
+std::string TProgram::Path(const std::string& name) const { return folder.path().toStdString() + "/" + name; }
+
+void TProgram::ChooseOutputFolder(const std::string& chosen) {
+  dialogs.folderAnswer = chosen;
+  Form1().SpeedButton4->click();
+}
+
+void TProgram::AddByDialog(const std::vector<std::string>& paths) {
+  dialogs.pictureAnswers.push_back(paths);
+  Form1().SpeedButton1->click();
+}
+
+void TProgram::CheckResolution(int index, bool on) {
+  Form2().resol->item(index)->setCheckState(on ? Qt::Checked : Qt::Unchecked);
+}
+
+void TProgram::PressStart() { Form1().SpeedButton5->click(); }
+
+} // namespace qv::test

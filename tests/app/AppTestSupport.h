@@ -1,0 +1,86 @@
+#pragma once
+// What the window tests share: fakes for every platform service, a temporary folder,
+// test photographs made here, and the whole program built from its start-up.
+
+#include <QPoint>
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "AppServices.h"
+#include "Dialogs.h"
+#include "ErrorBox.h"
+#include "Startup.h"
+#include "imaging/PixelImage.h"
+#include "job/PosixServices.h"
+
+namespace qv::test {
+
+class TFakeDialogs : public IDialogs {
+public:
+  std::vector<std::string> OpenPictures(QWidget*) override;
+  std::optional<std::string> BrowseFolder(QWidget*, const std::string& current) override;
+  void MessageBox(const std::string& text) override { messages.push_back(text); }
+  std::string InputBox(const std::string& caption, const std::string& prompt, const std::string& defaultText) override;
+
+  std::deque<std::vector<std::string>> pictureAnswers;
+  std::optional<std::string> folderAnswer;
+  std::vector<std::string> browsedFrom;
+  std::vector<std::string> messages;
+  std::deque<std::string> nameAnswers;
+  std::vector<std::string> inputCaptions;
+};
+
+class TRecordingErrorBox : public IErrorBox {
+public:
+  void ShowError(const std::string& text) override { texts.push_back(text); }
+  std::vector<std::string> texts;
+};
+
+class TScriptedPointer : public IPointer {
+public:
+  QPoint Pos() const override { return pos; }
+  QPoint pos;
+};
+
+// The gradient every test photo is made of, so expected pixels can be told apart.
+TBGR PhotoPixel(int32_t x, int32_t y);
+void WritePhoto(const std::string& path, int32_t width, int32_t height);
+std::vector<uint8_t> ReadBytes(const std::string& path);
+
+// The whole program with fake dialogs, error box and pointer, real files and folders.
+class TProgram {
+public:
+  TProgram();
+  ~TProgram();
+
+  TForm1& Form1() { return windows->Form1; }
+  TForm2& Form2() { return windows->Form2; }
+  TForm3& Form3() { return windows->Form3; }
+
+  // A path inside the test's own folder.
+  std::string Path(const std::string& name) const;
+  // Chooses the output folder through the folder browser.
+  void ChooseOutputFolder(const std::string& folder);
+  // Lists the files through the open dialog.
+  void AddByDialog(const std::vector<std::string>& paths);
+  // Ticks the resolution check list as a user would.
+  void CheckResolution(int index, bool on);
+  void PressStart();
+
+  TFakeDialogs dialogs;
+  TRecordingErrorBox errorBox;
+  TScriptedPointer pointer;
+  TPosixOpenTest openTest;
+  TPosixFolderMaker folders;
+  TAppServices services{dialogs, errorBox, pointer, openTest, folders};
+  QTemporaryDir folder;
+  std::unique_ptr<TApplicationWindows> windows;
+};
+
+} // namespace qv::test
