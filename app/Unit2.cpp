@@ -9,6 +9,8 @@
 #include <QSlider>
 #include <QToolButton>
 
+#include <algorithm>
+
 #include "Controls.h"
 #include "ErrorBox.h"
 #include "unit1.h"
@@ -44,6 +46,8 @@ TForm2::TForm2(TForm1& main) : QWidget(&main, Qt::Tool), main_(main) {
   setFixedSize(kSettingsClientWidth, kSettingsClientHeight);
   CreateControls();
   FitTexts(this);
+  // The percent keeps its gap after its caption when the caption had to grow.
+  Label4->move(std::max(Label4->x(), Label3->geometry().right() + 8), Label4->y());
   ConnectControls();
   FormCreate();
   main_.AttachSettingsWindow(this);

@@ -1,0 +1,303 @@
+// The crop window: tracking along the free axis, presses on and beside the frame, a
+// whole job driven by presses, placement, and the error box for a failed confirmation.
+
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QProcess>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "AppTestSupport.h"
+#include "imaging/JPEGImage.h"
+
+namespace qv::test {
+namespace {
+
+struct TTrackingRow {
+  bool fitWidth;
+  int32_t width;
+  int32_t height;
+  int32_t half; // half the frame's size along the free axis, rounded half to even
+};
+
+// The frame's centre sits under the pointer, measured from the client area's origin.
+TEST(CropWindow, FrameFollowsThePointerAlongTheFreeAxisOnly) {
+  const TTrackingRow rows[] = {
+      {false, 176, 220, 88}, {false, 69, 65, 34}, {false, 101, 67, 50}, {false, 65, 65, 32},
+      {true, 65, 65, 32},    {true, 101, 67, 34}, {true, 128, 115, 58}, {true, 32, 32, 16},
+  };
+  TProgram program;
+  TForm3& form3 = program.Form3();
+  form3.Timer1->stop();
+  for (const bool shown : {false, true}) {
+    if (shown)
+      form3.move(120, 90);
+    form3.setVisible(shown);
+    for (const TTrackingRow& row : rows) {
+      SCOPED_TRACE(testing::Message() << (shown ? "shown " : "hidden ") << (row.fitWidth ? "vertical " : "horizontal ")
+                                      << row.width << "x" << row.height);
+      form3.Model().fitWidth = row.fitWidth;
+      form3.Model().Shape1 = {0, 0, row.width, row.height};
+      const QPoint origin = form3.mapToGlobal(QPoint(0, 0));
+      // Far outside the window too: nothing clamps the frame.
+      for (const QPoint pointer : {QPoint(400, 300), QPoint(3, 2), QPoint(1500, 1200)}) {
+        program.pointer.pos = pointer;
+        form3.Timer1Timer();
+        const TFrame& frame = form3.Model().Shape1;
+        if (row.fitWidth) {
+          EXPECT_EQ(frame.top, pointer.y() - origin.y() - row.half);
+          EXPECT_EQ(frame.left, 0);
+        } else {
+          EXPECT_EQ(frame.left, pointer.x() - origin.x() - row.half);
+          EXPECT_EQ(frame.top, 0);
+        }
+        EXPECT_EQ(form3.Shape1->geometry(), QRect(frame.left, frame.top, frame.width, frame.height));
+      }
+    }
+  }
+}
+
+TEST(CropWindow, TimerMovesTheFrameOfAHiddenWindowByItself) {
+  TProgram program;
+  TForm3& form3 = program.Form3();
+  ASSERT_FALSE(form3.isVisible());
+  ASSERT_FALSE(form3.Model().fitWidth);
+  const QPoint origin = form3.mapToGlobal(QPoint(0, 0));
+  program.pointer.pos = origin + QPoint(250, 40);
+  // The frame is 65 wide before any file: half of it is 32.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return form3.Shape1->x() == 250 - 32; }, 2000)) << form3.Shape1->x();
+  program.pointer.pos = origin + QPoint(10, 40);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return form3.Shape1->x() == 10 - 32; }, 2000)) << form3.Shape1->x();
+  EXPECT_EQ(form3.Shape1->y(), 16);
+}
+
+// Three photos of different shapes in one folder, listed, with the output folder chosen.
+class CropJob : public ::testing::Test {
+protected:
+  void SetUp() override {
+    std::filesystem::create_directory(Out());
+    WritePhoto(program.Path("alpha.jpg"), 500, 300);
+    WritePhoto(program.Path("Берёза.jpg"), 300, 500);
+    WritePhoto(program.Path("gamma.jpg"), 250, 250);
+    program.ChooseOutputFolder(Out());
+    program.AddByDialog({program.Path("alpha.jpg"), program.Path("Берёза.jpg"), program.Path("gamma.jpg")});
+    program.Form1().show();
+  }
+
+  std::string Out() const { return program.Path("out"); }
+
+  // Moves the pointer so that the frame's free coordinate becomes offset, and lets one tick run.
+  TFrame PlaceFrame(int32_t offset) {
+    TForm3& form3 = program.Form3();
+    const QPoint origin = form3.mapToGlobal(QPoint(0, 0));
+    TFrame& frame = form3.Model().Shape1;
+    if (form3.Model().fitWidth)
+      program.pointer.pos = QPoint(origin.x(), origin.y() + offset + frame.height / 2);
+    else
+      program.pointer.pos = QPoint(origin.x() + offset + frame.width / 2, origin.y());
+    form3.Timer1Timer();
+    return frame;
+  }
+
+  void PressFrame(Qt::MouseButton button) {
+    QTest::mousePress(program.Form3().Shape1, button, Qt::NoModifier, QPoint(3, 3));
+    QTest::mouseRelease(program.Form3().Shape1, button, Qt::NoModifier, QPoint(3, 3));
+  }
+
+  TProgram program;
+};
+
+TEST_F(CropJob, StartShowsTheFirstFileFittedBeforeShowReturns) {
+  TForm3& form3 = program.Form3();
+  program.PressStart();
+  ASSERT_TRUE(form3.isVisible());
+  // 500 x 300 for 176 x 220 is fitted to the height: 367 x 220, frame at 0, 0.
+  EXPECT_EQ(form3.size(), QSize(367, 220));
+  EXPECT_FALSE(form3.Model().fitWidth);
+  EXPECT_EQ(form3.Image1->size(), QSize(367, 220));
+  ASSERT_EQ(form3.Image1->Image().size(), QSize(367, 220));
+  // The picture is shown unscaled, red in the third byte of each pixel.
+  TPixelImage shown = form3.Model().displayed.GetPixels();
+  for (const QPoint at : {QPoint(0, 0), QPoint(200, 100), QPoint(366, 219)}) {
+    const TBGR expected = shown.Pixel(at.x(), at.y());
+    const QColor colour = form3.Image1->Image().pixelColor(at);
+    EXPECT_EQ(colour, QColor(expected.r, expected.g, expected.b)) << at.x() << "," << at.y();
+  }
+  EXPECT_EQ(form3.Shape1->geometry(), QRect(0, 0, 176, 220));
+  EXPECT_EQ(program.Form1().Maximum(), 3);
+  EXPECT_EQ(program.Form1().Position(), 0);
+
+  // Placed at the first showing in the middle of all screens together.
+  QRect desktop;
+  for (const QScreen* screen : QGuiApplication::screens())
+    desktop = desktop.united(screen->geometry());
+  const QSize outer = form3.frameGeometry().size();
+  EXPECT_EQ(form3.frameGeometry().topLeft(),
+            desktop.topLeft() + QPoint(std::max(0, (desktop.width() - outer.width()) / 2),
+                                       std::max(0, (desktop.height() - outer.height()) / 2)));
+  // Closed and started again, it comes back where the user left it, at file 0.
+  form3.move(30, 40);
+  const QPoint left = form3.pos();
+  PlaceFrame(20);
+  PressFrame(Qt::LeftButton);
+  form3.close();
+  EXPECT_FALSE(form3.isVisible());
+  program.PressStart();
+  EXPECT_TRUE(form3.isVisible());
+  EXPECT_EQ(form3.pos(), left);
+  EXPECT_EQ(program.Form1().Driver().fileIndex, 0);
+  EXPECT_TRUE(program.errorBox.texts.empty());
+}
+
+TEST_F(CropJob, AnyButtonOnTheFrameConfirmsAndAPressBesideItDoesNothing) {
+  TForm3& form3 = program.Form3();
+  TRunDriver& driver = program.Form1().Driver();
+  program.PressStart();
+  const std::string names[] = {"alpha-176x220.JPG", "Beryoza-176x220.JPG", "gamma-176x220.JPG"};
+  const Qt::MouseButton buttons[] = {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton};
+  for (int file = 0; file < 3; ++file) {
+    SCOPED_TRACE(names[file]);
+    ASSERT_TRUE(form3.isVisible());
+    const TFrame frame = PlaceFrame(0);
+    // Beside the frame, on the picture: below a vertical frame or right of a horizontal one.
+    const QPoint beside = form3.Model().fitWidth ? QPoint(10, frame.height + 10) : QPoint(frame.width + 10, 10);
+    ASSERT_LT(beside.x(), form3.Image1->width());
+    ASSERT_LT(beside.y(), form3.Image1->height());
+    QTest::mousePress(&form3, buttons[file], Qt::NoModifier, beside);
+    QTest::mouseRelease(&form3, buttons[file], Qt::NoModifier, beside);
+    EXPECT_EQ(driver.fileIndex, file);
+    EXPECT_FALSE(std::filesystem::exists(Out() + "/" + names[file]));
+
+    PressFrame(buttons[file]);
+    EXPECT_TRUE(std::filesystem::exists(Out() + "/" + names[file]));
+  }
+  EXPECT_FALSE(form3.isVisible());
+  EXPECT_EQ(program.Form1().ListBox1->count(), 0);
+  EXPECT_TRUE(program.errorBox.texts.empty());
+}
+
+// The bytes quarvelle-cut writes for the same source, size and frame offset.
+std::vector<uint8_t> ReferenceCut(const std::string& source, const TResolution& size, const TFrame& frame,
+                                  const std::string& output) {
+#ifdef QV_CUT_TOOL
+  const int32_t offset = frame.left != 0 ? frame.left : frame.top;
+  const QStringList arguments = {"--size", QString("%1x%2").arg(size.width).arg(size.height), "--offset",
+                                 QString::number(offset), QString::fromStdString(source), QString::fromStdString(output)};
+  const int code = QProcess::execute(QStringLiteral(QV_CUT_TOOL), arguments);
+  EXPECT_EQ(code, 0) << QV_CUT_TOOL << " " << arguments.join(' ').toStdString();
+#else
+  TCropModel model;
+  TPlainCropView view;
+  const TTarget target{size.width, size.height, 0};
+  model.openfile(source, [&] { return target; }, view);
+  model.Shape1.left = frame.left;
+  model.Shape1.top = frame.top;
+  model.Savefile(output, target);
+#endif
+  return ReadBytes(output);
+}
+
+TEST_F(CropJob, ThreePhotosAtTwoSizesGiveSixWallpapers) {
+  TForm1& form1 = program.Form1();
+  TForm3& form3 = program.Form3();
+  program.CheckResolution(27, true); // 320x240, after 176x220 in list order
+  program.PressStart();
+
+  struct TSaved {
+    std::string source;
+    std::string output;
+    TResolution size;
+    TFrame frame;
+  };
+  std::vector<TSaved> saved;
+  std::vector<int32_t> progress;
+  const std::vector<std::string> sources = {"alpha.jpg", "Берёза.jpg", "gamma.jpg"};
+  const std::vector<std::string> names = {"alpha", "Beryoza", "gamma"};
+  for (const TResolution size : {TResolution{176, 220}, TResolution{320, 240}}) {
+    for (size_t file = 0; file < sources.size(); ++file) {
+      ASSERT_TRUE(form3.isVisible());
+      ASSERT_EQ(form1.Driver().fileIndex, static_cast<int32_t>(file));
+      ASSERT_EQ(form3.Model().Shape1.width, size.width);
+      ASSERT_EQ(form3.Model().Shape1.height, size.height);
+      const TFrame frame = PlaceFrame(static_cast<int32_t>(7 + 11 * file));
+      const std::string output = Out() + "/" + names[file] + "-" + std::to_string(size.width) + "x" +
+                                 std::to_string(size.height) + ".JPG";
+      saved.push_back({program.Path(sources[file]), output, size, frame});
+      PressFrame(Qt::LeftButton);
+      progress.push_back(form1.Position());
+    }
+  }
+  EXPECT_FALSE(form3.isVisible());
+  EXPECT_EQ(form1.ListBox1->count(), 0);
+  EXPECT_EQ(form1.StatusPanel0->text(), "Файлов: 0");
+  EXPECT_EQ(progress, std::vector<int32_t>({1, 2, 0, 1, 2, 0}));
+  EXPECT_TRUE(program.errorBox.texts.empty());
+
+  ASSERT_EQ(saved.size(), 6u);
+  size_t files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(Out()))
+    files += entry.is_regular_file() ? 1 : 0;
+  EXPECT_EQ(files, 6u);
+  for (const TSaved& item : saved) {
+    SCOPED_TRACE(item.output);
+    ASSERT_TRUE(std::filesystem::exists(item.output));
+    TJPEGImage written;
+    written.ReadJpegFile(item.output);
+    EXPECT_EQ(written.Width(), item.size.width);
+    EXPECT_EQ(written.Height(), item.size.height);
+    // The frame travelled: a vertical frame of a portrait photo, horizontal otherwise.
+    EXPECT_NE(item.frame.left + item.frame.top, 0);
+    EXPECT_EQ(ReadBytes(item.output), ReferenceCut(item.source, item.size, item.frame, program.Path("reference.jpg")));
+  }
+}
+
+TEST_F(CropJob, FailedConfirmationGoesToTheErrorBoxAndKeepsTheFileOnScreen) {
+  TForm3& form3 = program.Form3();
+  TForm1& form1 = program.Form1();
+  program.ChooseOutputFolder("/nonexistent-quarvelle-folder");
+  program.PressStart();
+  PlaceFrame(5);
+  PressFrame(Qt::LeftButton);
+  ASSERT_EQ(program.errorBox.texts.size(), 1u);
+  EXPECT_EQ(program.errorBox.texts[0],
+            "Cannot create file \"/nonexistent-quarvelle-folder/alpha-176x220.JPG\". No such file or directory.");
+  EXPECT_TRUE(form3.isVisible());
+  EXPECT_EQ(form1.Driver().fileIndex, 0);
+  EXPECT_EQ(form1.Position(), 0);
+
+  // A message ending in ")" gets no full stop: the listed files are gone mid-run.
+  while (form1.ListBox1->count() > 0) {
+    form1.ListBox1->setCurrentRow(0);
+    form1.SpeedButton2->click();
+  }
+  PressFrame(Qt::LeftButton);
+  ASSERT_EQ(program.errorBox.texts.size(), 2u);
+  EXPECT_EQ(program.errorBox.texts[1], "List index out of bounds (0)");
+  EXPECT_TRUE(form3.isVisible());
+}
+
+TEST_F(CropJob, TypedNameIsAskedBetweenThePressAndTheSave) {
+  TForm2& form2 = program.Form2();
+  form2.CheckBox2->setChecked(true);
+  program.dialogs.nameAnswers = {"Зима", "", "summer"};
+  program.PressStart();
+  for (int file = 0; file < 3; ++file) {
+    PlaceFrame(0);
+    PressFrame(Qt::LeftButton);
+  }
+  EXPECT_EQ(program.dialogs.inputCaptions,
+            std::vector<std::string>(3, "Введите желаемое имя файла: "));
+  for (const char* name : {"Zima-176x220.JPG", "-176x220.JPG", "summer-176x220.JPG"})
+    EXPECT_TRUE(std::filesystem::exists(Out() + "/" + name)) << name;
+}
+
+} // namespace
+} // namespace qv::test

@@ -1,0 +1,171 @@
+// The dialogs and the error guard: the input box, the picture open dialog with its
+// filter and preview, and the guard that keeps every error inside the program.
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <stdexcept>
+
+#include "AppTestSupport.h"
+#include "job/Errors.h"
+
+namespace qv::test {
+namespace {
+
+// keyClicks takes Latin-1 keys only; a key event can carry any text.
+void Type(QWidget* widget, const QString& text) {
+  for (const QChar letter : text)
+    QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(letter), Qt::NoModifier);
+}
+
+TEST(InputBox, DefaultSelectedOkDefaultAndCancelOrCloseGiveTheDefault) {
+  TInputBoxDialog box("Введите желаемое имя файла: ", "", "старое");
+  EXPECT_EQ(box.windowTitle(), "Введите желаемое имя файла: ");
+  EXPECT_EQ(box.Edit()->text(), "старое");
+  EXPECT_EQ(box.Edit()->selectedText(), "старое");
+  QPushButton* ok = nullptr;
+  QStringList texts;
+  for (QPushButton* button : box.findChildren<QPushButton*>()) {
+    texts << button->text();
+    if (button->text() == "OK")
+      ok = button;
+  }
+  texts.sort();
+  EXPECT_EQ(texts, QStringList({"Cancel", "OK"}));
+  ASSERT_NE(ok, nullptr);
+  EXPECT_TRUE(ok->isDefault());
+
+  box.show();
+  Type(box.Edit(), "новое");
+  QTest::keyClick(box.Edit(), Qt::Key_Return);
+  EXPECT_EQ(box.result(), QDialog::Accepted);
+  EXPECT_EQ(box.Result(), "новое");
+
+  TInputBoxDialog cancelled("c", "", "старое");
+  cancelled.show();
+  Type(cancelled.Edit(), "новое");
+  cancelled.reject();
+  EXPECT_EQ(cancelled.Result(), "старое");
+
+  TInputBoxDialog closed("c", "", "");
+  closed.show();
+  QTest::keyClicks(closed.Edit(), "x");
+  closed.close();
+  EXPECT_EQ(closed.Result(), "");
+}
+
+TEST(InputBox, TakesAtMost255CodePoints) {
+  TInputBoxDialog box("c", "", "");
+  box.show();
+  Type(box.Edit(), QString(300, QChar(0x0416))); // Ж
+  EXPECT_EQ(box.Edit()->text().size(), 255);
+  // Characters beyond the 16-bit range count once each, and are never split.
+  const QString faces = QString::fromUtf8("\xF0\x9F\x98\x80").repeated(300);
+  EXPECT_EQ(LeftCodePoints(faces, 255).toUcs4().size(), 255);
+  EXPECT_EQ(LeftCodePoints(faces, 255).size(), 510);
+  TInputBoxDialog long_default("c", "", faces);
+  EXPECT_EQ(long_default.Edit()->text().toUcs4().size(), 255);
+}
+
+TEST(InputBox, ThroughTheServiceReturnsWhatWasTyped) {
+  TQtDialogs dialogs;
+  QTimer::singleShot(0, [] {
+    auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    auto* edit = box->findChild<QLineEdit*>();
+    ASSERT_NE(edit, nullptr);
+    Type(edit, "Зима");
+    QTest::keyClick(edit, Qt::Key_Return);
+  });
+  EXPECT_EQ(dialogs.InputBox("caption", "", ""), "Зима");
+}
+
+QStringList ListedNames(TPictureOpenDialog& dialog) {
+  QStringList names;
+  auto* view = dialog.findChild<QAbstractItemView*>("listView");
+  if (!view)
+    return names;
+  QAbstractItemModel* model = view->model();
+  const QModelIndex root = view->rootIndex();
+  for (int row = 0; row < model->rowCount(root); ++row)
+    names << model->index(row, 0, root).data().toString();
+  names.sort();
+  return names;
+}
+
+TEST(PictureOpenDialog, ListsJpegEndingsOfAnyCaseAndPreviewsWithOurCodec) {
+  QTemporaryDir folder;
+  const QString base = folder.path() + "/";
+  WritePhoto((base + "a.jpg").toStdString(), 40, 30);
+  WritePhoto((base + "B.JPG").toStdString(), 12, 20);
+  WritePhoto((base + "c.Jpeg").toStdString(), 8, 8);
+  std::ofstream((base + "broken.jpg").toStdString()) << "not a picture";
+  std::ofstream((base + "d.png").toStdString()) << "png";
+
+  TPictureOpenDialog dialog(nullptr);
+  EXPECT_EQ(dialog.fileMode(), QFileDialog::ExistingFiles);
+  EXPECT_TRUE(dialog.testOption(QFileDialog::DontUseNativeDialog));
+  EXPECT_EQ(dialog.nameFilters(), QStringList{"JPEG Image File (*.jpg *.jpeg)"});
+  dialog.setDirectory(folder.path());
+  dialog.show();
+  const QStringList expected = {"B.JPG", "a.jpg", "broken.jpg", "c.Jpeg"};
+  EXPECT_TRUE(QTest::qWaitFor([&] { return ListedNames(dialog) == expected; }, 5000))
+      << ListedNames(dialog).join(", ").toStdString();
+
+  dialog.ShowPreview(base + "a.jpg");
+  EXPECT_EQ(dialog.PreviewCaption(), " (40x30)");
+  EXPECT_TRUE(dialog.PreviewHasPicture());
+  dialog.ShowPreview(base + "B.JPG");
+  EXPECT_EQ(dialog.PreviewCaption(), " (12x20)");
+  dialog.ShowPreview(base + "broken.jpg");
+  EXPECT_EQ(dialog.PreviewCaption(), "Picture:");
+  EXPECT_EQ(dialog.PreviewText(), "(None)");
+  EXPECT_FALSE(dialog.PreviewHasPicture());
+  dialog.ShowPreview(folder.path());
+  EXPECT_EQ(dialog.PreviewCaption(), "Picture:");
+
+  // Moving to a file in the dialog's list previews it.
+  auto* view = dialog.findChild<QAbstractItemView*>("listView");
+  ASSERT_NE(view, nullptr);
+  const QModelIndexList found =
+      view->model()->match(view->model()->index(0, 0, view->rootIndex()), Qt::DisplayRole, "c.Jpeg");
+  ASSERT_EQ(found.size(), 1);
+  view->setCurrentIndex(found[0]);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return dialog.PreviewCaption() == " (8x8)"; }, 5000))
+      << dialog.PreviewCaption().toStdString();
+  dialog.reject();
+}
+
+TEST(ErrorGuard, ReportsEveryErrorWithTheFullStopRuleAndLetsNothingOut) {
+  TRecordingErrorBox box;
+  int after = 0;
+  const auto failing = [&](auto error) {
+    return [&after, error] {
+      throw error;
+      ++after;
+    };
+  };
+  Guard(box, failing(EFOpenError("/a/x.jpg", "No such file or directory")));
+  Guard(box, failing(EListError(3)));
+  Guard(box, failing(EWriteError()));
+  Guard(box, failing(std::runtime_error("Нет места!")));
+  Guard(box, failing(std::runtime_error("")));
+  Guard(box, [] { throw 42; });
+  Guard(box, [&] { ++after; });
+  EXPECT_EQ(box.texts, std::vector<std::string>({"Cannot open file \"/a/x.jpg\". No such file or directory.",
+                                                 "List index out of bounds (3)", "Stream write error.", "Нет места!", "",
+                                                 "Unknown error."}));
+  EXPECT_EQ(after, 1);
+}
+
+} // namespace
+} // namespace qv::test
