@@ -14,8 +14,8 @@ namespace qvtest {
 
 namespace {
 
-Bytes Compress(int width, int height, int components, J_COLOR_SPACE space, const std::vector<uint8_t>& samples,
-               int quality, bool floatDct, bool progressive = false) {
+Bytes Compress(int width, int height, int components, J_COLOR_SPACE space, const Bytes& samples, int quality,
+               bool floatDct, bool progressive) {
   jpeg_compress_struct cinfo{};
   jpeg_error_mgr error{};
   cinfo.err = jpeg_std_error(&error);
@@ -45,29 +45,29 @@ Bytes Compress(int width, int height, int components, J_COLOR_SPACE space, const
   return bytes;
 }
 
-} // namespace
-
-Bytes MakeJpeg(int width, int height, const ColourFn& colour, const TJpegOptions& options) {
-  std::vector<uint8_t> samples;
+Bytes Samples(int width, int height, const ColourFn& colour, int components) {
+  Bytes samples;
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
       qv::TBGR c = colour(x, y);
-      uint8_t rgb[4] = {c.r, c.g, c.b, static_cast<uint8_t>(255 - c.r)};
-      samples.insert(samples.end(), rgb, rgb + options.components);
+      uint8_t values[4] = {c.r, c.g, c.b, static_cast<uint8_t>(255 - c.r)};
+      samples.insert(samples.end(), values, values + components);
     }
+  return samples;
+}
+
+} // namespace
+
+Bytes MakeJpeg(int width, int height, const ColourFn& colour, const TJpegOptions& options) {
   J_COLOR_SPACE space = options.components == 1 ? JCS_GRAYSCALE : options.components == 3 ? JCS_RGB : JCS_CMYK;
-  return Compress(width, height, options.components, space, samples, options.quality, options.floatDct,
-                  options.progressive);
+  return Compress(width, height, options.components, space, Samples(width, height, colour, options.components),
+                  options.quality, false, options.progressive);
 }
 
 Bytes EncodeLikeTheCodec(const qv::TPixelImage& image, int quality) {
-  std::vector<uint8_t> samples;
-  for (int y = 0; y < image.Height(); ++y)
-    for (int x = 0; x < image.Width(); ++x) {
-      qv::TBGR c = image.Pixel(x, y);
-      samples.insert(samples.end(), {c.r, c.g, c.b});
-    }
-  return Compress(image.Width(), image.Height(), 3, JCS_RGB, samples, quality, true);
+  auto pixel = [&](int x, int y) { return image.Pixel(x, y); };
+  return Compress(image.Width(), image.Height(), 3, JCS_RGB, Samples(image.Width(), image.Height(), pixel, 3),
+                  quality, true, false);
 }
 
 qv::TPixelImage ReferenceDecode(const Bytes& jpeg) {
@@ -83,7 +83,7 @@ qv::TPixelImage ReferenceDecode(const Bytes& jpeg) {
   cinfo.out_color_space = JCS_RGB;
   jpeg_start_decompress(&cinfo);
   qv::TPixelImage image(static_cast<int32_t>(cinfo.output_width), static_cast<int32_t>(cinfo.output_height));
-  std::vector<uint8_t> row(cinfo.output_width * 3);
+  Bytes row(cinfo.output_width * 3);
   while (cinfo.output_scanline < cinfo.output_height) {
     int y = static_cast<int>(cinfo.output_scanline);
     JSAMPROW rows[1] = {row.data()};
@@ -105,7 +105,8 @@ qv::TPixelImage MakeImage(int width, int height, const ColourFn& colour) {
 }
 
 qv::TBGR Pattern(int x, int y) {
-  return qv::TBGR{static_cast<uint8_t>(x * 7 + y), static_cast<uint8_t>(y * 5), static_cast<uint8_t>((x / 8 + y / 8) % 2 ? 220 : 30)};
+  return qv::TBGR{static_cast<uint8_t>(x * 7 + y), static_cast<uint8_t>(y * 5),
+                  static_cast<uint8_t>((x / 8 + y / 8) % 2 ? 220 : 30)};
 }
 
 void WriteBytes(const std::string& path, const Bytes& bytes) {
@@ -143,3 +144,16 @@ std::vector<std::string> TTempDir::Entries() const {
 }
 
 } // namespace qvtest
+
+void qv::PrintTo(const TPixelImage& image, std::ostream* out) {
+  *out << image.Width() << "x" << image.Height();
+  if (image.Width() * image.Height() > 64)
+    return;
+  for (int y = 0; y < image.Height(); ++y) {
+    *out << "\n ";
+    for (int x = 0; x < image.Width(); ++x) {
+      TBGR c = image.Pixel(x, y);
+      *out << " " << int(c.b) << "/" << int(c.g) << "/" << int(c.r);
+    }
+  }
+}
