@@ -2,11 +2,13 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QScreen>
 #include <QStyle>
 
 #include "Controls.h"
 #include "ErrorBox.h"
+#include "Glyphs.h"
 #include "imaging/JPEGImage.h"
 
 namespace qv {
@@ -18,6 +20,7 @@ void PrepareApplication() {
   // The windows are laid out in fixed pixels; one known style keeps them as designed.
   QApplication::setStyle(QStringLiteral("Fusion"));
   QApplication::setFont(FormFont());
+  QApplication::setWindowIcon(QIcon(StartGlyph()));
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     SetDisplayColorDepth(screen->depth());
 }

@@ -92,6 +92,7 @@ void TForm1::CreateControls() {
   Edit1 = new QLineEdit(QDir::homePath() + QLatin1Char(kPathDelim), GroupBox2);
   Edit1->setGeometry(8, 40, 153, 21);
   Edit1->setReadOnly(true);
+  Edit1->setCursorPosition(0);
   // Drops belong to the window, not to the text inside the field.
   Edit1->setAcceptDrops(false);
   SpeedButton4 = SpeedButton(GroupBox2, {160, 40, 23, 22}, FolderGlyph());
@@ -187,8 +188,11 @@ void TForm1::SpeedButton3Click() { files_.clear(); }
 void TForm1::SpeedButton4Click() {
   const std::optional<std::string> folder =
       services_.dialogs.BrowseFolder(this, QFile::encodeName(Edit1->text()).toStdString());
-  if (folder)
+  if (folder) {
     Edit1->setText(QFile::decodeName(QByteArray::fromStdString(*folder)) + QLatin1Char(kPathDelim));
+    // A long path shows from its start.
+    Edit1->setCursorPosition(0);
+  }
 }
 
 void TForm1::SpeedButton5Click() { driver_.SpeedButton5Click(); }

@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# Takes the README's screenshots of the three windows under Xvfb:
+#   docs/make-screenshots.sh [BUILD_DIR]     (default: build; needs Xvfb, xdotool, ImageMagick)
+# writes docs/main-window.png, docs/settings-window.png and docs/crop-window.png.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+build=${1:-build}
+program="$build/app/quarvelle"
+[ -x "$program" ] || { echo "build the program first: $program is missing" >&2; exit 1; }
+for tool in Xvfb xdotool import convert; do
+  command -v "$tool" >/dev/null || { echo "$tool is needed" >&2; exit 1; }
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/quarvelle-shots.XXXXXX")
+xvfb_pid=
+program_pid=
+cleanup() {
+  [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+wait_for() {
+  for _ in $(seq 100); do
+    "$@" >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  echo "timed out waiting for: $*" >&2
+  return 1
+}
+visible_window() { xdotool search --onlyvisible --name "$1" | head -n 1; }
+geometry() {
+  xdotool getwindowgeometry --shell "$1" | awk -F= '/^X=/{x=$2} /^Y=/{y=$2} /^WIDTH=/{w=$2} /^HEIGHT=/{h=$2} END{print x, y, w, h}'
+}
+
+for n in $(seq 91 190); do
+  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=":$n"; break; fi
+done
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=$display
+wait_for xdotool getmouselocation
+
+# Two sample photographs of our own making.
+mkdir -p "$work/home" "$work/photos"
+convert -size 640x400 -seed 7 plasma:orange-navy -blur 0x2 "$work/photos/Закат.jpg"
+convert -size 400x600 -seed 3 plasma:lightblue-darkgreen -blur 0x2 "$work/photos/forest.jpg"
+
+HOME="$work/home" XDG_RUNTIME_DIR="$work" "$program" >/dev/null 2>&1 &
+program_pid=$!
+wait_for visible_window '^Quarvelle v1.5 RC1$'
+main=$(visible_window '^Quarvelle v1.5 RC1$')
+read -r mx my _ mh < <(geometry "$main")
+menu=$((mh - 294))
+
+# Add both photos through the open dialog.
+xdotool mousemove $((mx + 24)) $((my + menu + 251)) click 1
+wait_for visible_window '^Open$'
+sleep 0.5
+xdotool type --delay 5 "\"$work/photos/"
+xdotool type --delay 150 "Закат"
+xdotool type --delay 5 ".jpg\" \"$work/photos/forest.jpg\""
+sleep 0.3
+xdotool key Return
+sleep 0.5
+[ -z "$(visible_window '^Open$')" ] || { xdotool key Return; sleep 0.5; }
+xdotool mousemove 5 5
+sleep 0.3
+import -window "$main" docs/main-window.png
+
+# The settings window as it first shows.
+xdotool mousemove $((mx + 208 + 96 + 44)) $((my + menu + 96)) click 1
+wait_for visible_window '^Настройки$'
+settings=$(visible_window '^Настройки$')
+xdotool mousemove 5 5
+sleep 0.5
+import -window "$settings" docs/settings-window.png
+read -r sx sy _ _ < <(geometry "$settings")
+xdotool mousemove $((sx + 434 + 35)) $((sy + 272 + 12)) click 1
+sleep 0.3
+
+# Start: the crop window with the frame under the pointer.
+xdotool mousemove $((mx + 208 + 52)) $((my + menu + 96)) click 1
+wait_for visible_window '^Ручная обработка$'
+crop=$(visible_window '^Ручная обработка$')
+read -r cx cy cw ch < <(geometry "$crop")
+xdotool mousemove $((cx + cw * 2 / 3)) $((cy + ch / 2))
+sleep 0.5
+import -window "$crop" docs/crop-window.png
+echo "written: docs/main-window.png docs/settings-window.png docs/crop-window.png"
