@@ -204,6 +204,10 @@ TPixelImage Decode(const TJPEGData& data) {
   TDecompressor d;
   if (!OpenDecompressor(d, data.bytes.data(), data.bytes.size()))
     RaiseLibraryError(d.error);
+  // Before the library sets up its own buffers, which for a progressive file are as large
+  // as the picture: a header may claim up to 65500 x 65500.
+  if (!PictureFits(d.cinfo.image_width, d.cinfo.image_height))
+    throw EOutOfMemory();
   if (!StartDecompress(d, DisplayColorDepth() <= 8))
     RaiseLibraryError(d.error);
   TPixelImage image(static_cast<int32_t>(d.cinfo.output_width), static_cast<int32_t>(d.cinfo.output_height));
@@ -346,7 +350,11 @@ void TJPEGImage::ReadJpegFile(const std::string& path) {
   auto data = std::make_shared<TJPEGData>();
   data_ = data;
   size_t length = info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
-  data->bytes.resize(length);
+  try {
+    data->bytes.resize(length);
+  } catch (const std::bad_alloc&) {
+    throw EOutOfMemory();
+  }
   size_t total = 0;
   while (total < length) {
     ssize_t got = read(fd, data->bytes.data() + total, length - total);
@@ -390,8 +398,13 @@ void TJPEGImage::AssignPixels(const TPixelImage& image) {
 }
 
 TPixelImage TJPEGImage::GetPixels() {
-  if (!pixels_)
-    pixels_ = Decode(*data_);
+  if (!pixels_) {
+    try {
+      pixels_ = Decode(*data_);
+    } catch (const std::bad_alloc&) {
+      throw EOutOfMemory();
+    }
+  }
   return *pixels_;
 }
 

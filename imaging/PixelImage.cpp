@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <limits>
 
 #include "job/Errors.h"
 
@@ -20,7 +19,7 @@ ptrdiff_t StrideFor(int32_t width) {
 std::shared_ptr<uint8_t[]> Allocate(ptrdiff_t stride, int32_t height) {
   if (height <= 0)
     return nullptr;
-  if (stride > std::numeric_limits<ptrdiff_t>::max() / height)
+  if (stride > kMaxPictureBytes / height)
     throw EOutOfMemory();
   size_t bytes = static_cast<size_t>(stride) * static_cast<size_t>(height);
   void* block = std::calloc(bytes == 0 ? 1 : bytes, 1);
@@ -30,6 +29,14 @@ std::shared_ptr<uint8_t[]> Allocate(ptrdiff_t stride, int32_t height) {
 }
 
 } // namespace
+
+bool PictureFits(int64_t width, int64_t height) {
+  if (width <= 0 || height <= 0)
+    return true;
+  if (width > kMaxPictureBytes)
+    return false;
+  return StrideFor(static_cast<int32_t>(width)) <= kMaxPictureBytes / height;
+}
 
 TPixelImage::TPixelImage(int32_t width, int32_t height) {
   SetSize(width, height);

@@ -8,6 +8,13 @@
 
 namespace qv {
 
+// The most pixel bytes one picture may take: 1 GiB, some 350 megapixels, far beyond any
+// camera. A header or a fit that asks for more is refused with EOutOfMemory before anything
+// is allocated, instead of exhausting the machine's memory.
+inline constexpr int64_t kMaxPictureBytes = int64_t(1) << 30;
+// Whether a width x height picture, rows padded, stays within kMaxPictureBytes.
+bool PictureFits(int64_t width, int64_t height);
+
 struct TBGR {
   uint8_t b = 0, g = 0, r = 0;
   bool operator==(const TBGR&) const = default;
