@@ -331,7 +331,10 @@ int DisplayColorDepth() {
 TJPEGImage::TJPEGImage() : data_(std::make_shared<const TJPEGData>()) {}
 
 void TJPEGImage::ReadJpegFile(const std::string& path) {
-  // Nothing in the object changes until the file is open.
+  // Nothing in the object changes until the file is open. A name with a NUL in it would
+  // reach the system cut short and open another file.
+  if (path.find('\0') != std::string::npos)
+    throw EFOpenError(ExpandFileName(path), std::strerror(EINVAL));
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     int error = errno;

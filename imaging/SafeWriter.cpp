@@ -16,6 +16,11 @@ namespace {
 class TPosixFileSystem : public ISafeFileSystem {
 public:
   int CreateTemporary(const std::string& target, std::string& tempPath) override {
+    // The system would take the name only up to a NUL, and so write another file.
+    if (target.find('\0') != std::string::npos) {
+      errno = EINVAL;
+      return -1;
+    }
     // The target itself is only replaced later, but a target that could not be created
     // or truncated in place is refused now, as creating it directly would be.
     struct stat info {};
