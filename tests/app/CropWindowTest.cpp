@@ -1,7 +1,6 @@
 // The crop window: tracking along the free axis, presses on and beside the frame, a
 // whole job driven by presses, placement, and the error box for a failed confirmation.
 
-#include <QCheckBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
@@ -282,21 +281,6 @@ TEST_F(CropJob, FailedConfirmationGoesToTheErrorBoxAndKeepsTheFileOnScreen) {
   ASSERT_EQ(program.errorBox.texts.size(), 2u);
   EXPECT_EQ(program.errorBox.texts[1], "List index out of bounds (0)");
   EXPECT_TRUE(form3.isVisible());
-}
-
-TEST_F(CropJob, TypedNameIsAskedBetweenThePressAndTheSave) {
-  TForm2& form2 = program.Form2();
-  form2.CheckBox2->setChecked(true);
-  program.dialogs.nameAnswers = {"Зима", "", "summer"};
-  program.PressStart();
-  for (int file = 0; file < 3; ++file) {
-    PlaceFrame(0);
-    PressFrame(Qt::LeftButton);
-  }
-  EXPECT_EQ(program.dialogs.inputCaptions,
-            std::vector<std::string>(3, "Введите желаемое имя файла: "));
-  for (const char* name : {"Zima-176x220.JPG", "-176x220.JPG", "summer-176x220.JPG"})
-    EXPECT_TRUE(std::filesystem::exists(Out() + "/" + name)) << name;
 }
 
 } // namespace

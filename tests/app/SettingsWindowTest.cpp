@@ -153,14 +153,5 @@ TEST_F(SettingsWindow, FocusOrderRunsThroughTheNamingBoxesThenSliderListAndCheck
   EXPECT_EQ(form2.SpeedButton2->focusPolicy(), Qt::NoFocus);
 }
 
-TEST_F(SettingsWindow, ResolutionChecksReachTheRecordAndApplyAcceptsNone) {
-  program.CheckResolution(kDefaultResolutionIndex, false);
-  EXPECT_FALSE(values.AnyResolutionChecked());
-  form2.SpeedButton2->click();
-  EXPECT_FALSE(form2.isVisible());
-  EXPECT_EQ(program.Form1().State().resolutionCount, 0);
-  EXPECT_TRUE(program.errorBox.texts.empty());
-}
-
 } // namespace
 } // namespace qv::test

@@ -10,7 +10,6 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QProgressBar>
-#include <QScreen>
 #include <QSlider>
 #include <QTimer>
 #include <QToolButton>
@@ -18,7 +17,6 @@
 #include <gtest/gtest.h>
 
 #include "AppTestSupport.h"
-#include "imaging/JPEGImage.h"
 
 namespace qv::test {
 namespace {
@@ -189,13 +187,6 @@ TEST(Startup, EveryTextFitsItsControl) {
   EXPECT_EQ(form1.font().pixelSize(), 11);
   EXPECT_EQ(form2.font().pixelSize(), 11);
   EXPECT_EQ(program.Form3().font().pixelSize(), 11);
-}
-
-TEST(Startup, ApplicationTakesTheDisplayDepthOnce) {
-  // PrepareApplication ran at the start of the test program.
-  const QScreen* screen = QGuiApplication::primaryScreen();
-  ASSERT_NE(screen, nullptr);
-  EXPECT_EQ(DisplayColorDepth(), screen->depth());
 }
 
 } // namespace
