@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <sys/mman.h>
 
 #include "job/Errors.h"
 
@@ -14,14 +15,43 @@ ptrdiff_t StrideFor(int32_t width) {
   return (static_cast<ptrdiff_t>(width) * 3 + 3) / 4 * 4;
 }
 
-// Zeroed storage: calloc leaves a large picture's untouched pages to the system, and a
-// picture never shows what an earlier one left in memory.
+constexpr size_t kHugePage = size_t{2} << 20;
+// From this size on a picture gets a mapping of its own; small ones stay in the heap.
+constexpr size_t kOwnMappingFrom = 4 * kHugePage;
+
+// A large picture gets its own mapping, aligned so that the system may back it with huge
+// pages: decoding a 6000 x 4000 photo then takes a few dozen page faults instead of some
+// eighteen thousand, which cost about a third as much as the decode itself. Where huge
+// pages are not offered the advice is ignored and the mapping works as any other.
+std::shared_ptr<uint8_t[]> Map(size_t bytes) {
+  const size_t length = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+  void* raw = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (raw == MAP_FAILED)
+    throw EOutOfMemory();
+  // Only the aligned part is kept; the slack before and after it goes back at once.
+  const uintptr_t first = reinterpret_cast<uintptr_t>(raw);
+  const uintptr_t start = (first + kHugePage - 1) & ~(uintptr_t{kHugePage} - 1);
+  const size_t head = start - first;
+  if (head > 0)
+    munmap(raw, head);
+  if (head < kHugePage)
+    munmap(reinterpret_cast<void*>(start + length), kHugePage - head);
+  uint8_t* block = reinterpret_cast<uint8_t*>(start);
+  madvise(block, length, MADV_HUGEPAGE);
+  // Should the control block fail to allocate, shared_ptr still runs the deleter.
+  return std::shared_ptr<uint8_t[]>(block, [length](uint8_t* p) { munmap(p, length); });
+}
+
+// Zeroed storage that we never fill ourselves: calloc and a new mapping leave a large
+// picture's pages to the system, and a picture never shows what an earlier one left in memory.
 std::shared_ptr<uint8_t[]> Allocate(ptrdiff_t stride, int32_t height) {
   if (height <= 0)
     return nullptr;
   if (stride > kMaxPictureBytes / height)
     throw EOutOfMemory();
   size_t bytes = static_cast<size_t>(stride) * static_cast<size_t>(height);
+  if (bytes >= kOwnMappingFrom)
+    return Map(bytes);
   void* block = std::calloc(bytes == 0 ? 1 : bytes, 1);
   if (block == nullptr)
     throw EOutOfMemory();
