@@ -1,0 +1,205 @@
+// The image pipeline's benchmarks. The photo is QV_BENCH_PHOTO when set, otherwise a
+// 6000 x 4000 photo-like JPEG made in a temporary folder. After the runs the suite prints
+// how much of openfile the resize and the cut take.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <unistd.h>
+
+#include "Photo.h"
+#include "imaging/CropModel.h"
+#include "imaging/Fit.h"
+#include "imaging/SmoothResize.h"
+
+namespace {
+
+std::string photoPath;
+std::string workFolder;
+
+// Made once, on first use, so that a filtered run builds only what it needs.
+const qv::TPixelImage& Picture(int32_t width, int32_t height) {
+  static std::map<std::pair<int32_t, int32_t>, qv::TPixelImage> made;
+  auto [it, fresh] = made.try_emplace({width, height});
+  if (fresh)
+    it->second = qvbench::MakePhoto(width, height);
+  return it->second;
+}
+
+const qv::TJPEGImage& ReadPhoto() {
+  static qv::TJPEGImage read = [] {
+    qv::TJPEGImage image;
+    image.ReadJpegFile(photoPath);
+    return image;
+  }();
+  return read;
+}
+
+// The photo decoded once, as the crop window holds it before the resize.
+const qv::TJPEGImage& DecodedPhoto() {
+  static qv::TJPEGImage decoded = [] {
+    qv::TJPEGImage image;
+    image.CopyFrom(ReadPhoto());
+    image.GetPixels();
+    return image;
+  }();
+  return decoded;
+}
+
+qv::TTarget Target(const benchmark::State& state) {
+  return qv::TTarget{static_cast<int32_t>(state.range(0)), static_cast<int32_t>(state.range(1)), 0};
+}
+
+void SmoothResizeShape(benchmark::State& state) {
+  const qv::TPixelImage& source =
+      Picture(static_cast<int32_t>(state.range(0)), static_cast<int32_t>(state.range(1)));
+  const int32_t dw = static_cast<int32_t>(state.range(2));
+  const int32_t dh = static_cast<int32_t>(state.range(3));
+  for (auto _ : state) {
+    qv::TPixelImage destination(dw, dh);
+    qv::SmoothResize(dw, dh, source, destination);
+    benchmark::DoNotOptimize(destination.ScanLine(dh - 1));
+  }
+  state.SetLabel(std::to_string(source.Width()) + "x" + std::to_string(source.Height()) + " -> " +
+                 std::to_string(dw) + "x" + std::to_string(dh));
+}
+BENCHMARK(SmoothResizeShape)
+    ->Name("SmoothResize")
+    ->Args({6000, 4000, 330, 220})
+    ->Args({100, 100, 220, 220})
+    ->Args({12000, 1200, 2400, 240})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// The full-size decode of the photo, as GetPixels does it for a freshly read file.
+void Decode(benchmark::State& state) {
+  for (auto _ : state) {
+    qv::TJPEGImage image;
+    image.CopyFrom(ReadPhoto());
+    qv::TPixelImage pixels = image.GetPixels();
+    benchmark::DoNotOptimize(pixels.ScanLine(0));
+  }
+}
+BENCHMARK(Decode)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// ReadJpegFile alone: the file in one read and its header.
+void Read(benchmark::State& state) {
+  for (auto _ : state) {
+    qv::TJPEGImage image;
+    image.ReadJpegFile(photoPath);
+    benchmark::DoNotOptimize(image.Width());
+  }
+}
+BENCHMARK(Read)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The crop window's openfile on the photo: read, decode, fit and resize.
+void Openfile(benchmark::State& state) {
+  const qv::TTarget target = Target(state);
+  for (auto _ : state) {
+    qv::TCropModel model;
+    qv::TPlainCropView view;
+    model.openfile(photoPath, [&] { return target; }, view);
+    benchmark::DoNotOptimize(model.displayed.Width());
+  }
+}
+BENCHMARK(Openfile)->Args({176, 220})->Args({320, 240})->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// What openfile does after the decode, and the cut that Savefile takes: the work beyond
+// the library's decode that a press and the next photo wait for.
+void ResizeAndCut(benchmark::State& state) {
+  const qv::TTarget target = Target(state);
+  const qv::TJPEGImage& decoded = DecodedPhoto();
+  const double aspect = qv::Aspect(decoded.Width(), decoded.Height());
+  const qv::TSize size = qv::DisplaySize(target.width, target.height, aspect,
+                                         qv::FitWidth(target.width, target.height, aspect));
+  for (auto _ : state) {
+    qv::TCropModel model;
+    model.displayed.CopyFrom(decoded);
+    model.ResizeImage(size.width, size.height);
+    qv::TPixelImage cut = qv::CutOut(model.displayed.GetPixels(), qv::TFrame{0, 0, target.width, target.height},
+                                     target.width, target.height);
+    benchmark::DoNotOptimize(cut.ScanLine(0));
+  }
+}
+BENCHMARK(ResizeAndCut)->Args({176, 220})->Args({320, 240})->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Savefile: the cut of a target-sized frame, encoded at quality 100 and written safely.
+void Savefile(benchmark::State& state) {
+  const qv::TTarget target = Target(state);
+  qv::TCropModel model;
+  qv::TPlainCropView view;
+  model.openfile(photoPath, [&] { return target; }, view);
+  const std::string output = workFolder + "/cut.jpg";
+  for (auto _ : state)
+    model.Savefile(output, target);
+}
+BENCHMARK(Savefile)->Args({176, 220})->Args({320, 240})->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Prints the table as usual and keeps each run's real time, medians where repeated.
+class TShareReporter : public benchmark::ConsoleReporter {
+public:
+  explicit TShareReporter(OutputOptions options) : ConsoleReporter(options) {}
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      if (run.error_occurred)
+        continue;
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median")
+        continue;
+      const std::string name = run.run_name.str();
+      if (run.run_type == Run::RT_Aggregate || !medians_.count(name))
+        times_[name] = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+      if (run.run_type == Run::RT_Aggregate)
+        medians_[name] = true;
+    }
+  }
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    for (const char* size : {"176/220", "320/240"}) {
+      auto part = times_.find(std::string("ResizeAndCut/") + size + "/real_time");
+      auto whole = times_.find(std::string("Openfile/") + size + "/real_time");
+      if (part != times_.end() && whole != times_.end())
+        std::printf("resize + cut at %s: %.3f ms of openfile's %.1f ms = %.2f %%\n", size, part->second * 1e3,
+                    whole->second * 1e3, 100 * part->second / whole->second);
+    }
+  }
+
+private:
+  std::map<std::string, double> times_; // seconds
+  std::map<std::string, bool> medians_;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    return 1;
+  std::string folder = (std::filesystem::temp_directory_path() / "qv-bench-XXXXXX").string();
+  if (mkdtemp(folder.data()) == nullptr) {
+    std::perror("qv-bench: temporary folder");
+    return 1;
+  }
+  workFolder = folder;
+  const char* given = std::getenv("QV_BENCH_PHOTO");
+  photoPath = given != nullptr && *given ? given : workFolder + "/photo.jpg";
+  int status = 0;
+  try {
+    if (given == nullptr || !*given)
+      qvbench::WritePhoto(photoPath, 6000, 4000);
+    TShareReporter reporter(isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_ColorTabular
+                                                  : benchmark::ConsoleReporter::OO_Tabular);
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "qv-bench: %s\n", error.what());
+    status = 1;
+  }
+  benchmark::Shutdown();
+  std::error_code ignored;
+  std::filesystem::remove_all(workFolder, ignored);
+  return status;
+}
