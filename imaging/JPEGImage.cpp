@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <new>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -312,6 +313,18 @@ std::shared_ptr<const TJPEGData> Encode(const TPixelImage& pixels, uint8_t quali
   return data;
 }
 
+// A photo's bytes fill some thousands of pages; where the block spans whole aligned huge
+// pages the system is asked to use those instead, which saves most of the page faults of
+// reading it. Only the block's own aligned interior is advised.
+void AdviseHugePages(uint8_t* block, size_t size) {
+  constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
+  const uintptr_t start = reinterpret_cast<uintptr_t>(block);
+  const uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
+  const uintptr_t last = (start + size) & ~(kHugePage - 1);
+  if (last > first)
+    madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
+
 // Closes the source file on every way out of ReadJpegFile.
 struct TFileCloser {
   int fd;
@@ -354,6 +367,8 @@ void TJPEGImage::ReadJpegFile(const std::string& path) {
   data_ = data;
   size_t length = info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
   try {
+    data->bytes.reserve(length);
+    AdviseHugePages(data->bytes.data(), length);
     data->bytes.resize(length);
   } catch (const std::bad_alloc&) {
     throw EOutOfMemory();
