@@ -348,7 +348,9 @@ void TJPEGImage::ReadJpegFile(const std::string& path) {
   // reach the system cut short and open another file.
   if (path.find('\0') != std::string::npos)
     throw EFOpenError(ExpandFileName(path), std::strerror(EINVAL));
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK a source replaced by a named pipe after it was listed would wait
+  // for a writer for ever; regular files read the same either way.
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     int error = errno;
     throw EFOpenError(ExpandFileName(path), std::strerror(error));
