@@ -1,5 +1,6 @@
 #include "SafeWriter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -73,6 +74,8 @@ std::string ExpandFileName(const std::string& path) {
   if (path.empty())
     return path;
   std::string full = path;
+  // An error text cut short at a NUL would name another file.
+  std::replace(full.begin(), full.end(), '\0', '?');
   if (full[0] != '/') {
     std::vector<char> buffer(4096);
     while (getcwd(buffer.data(), buffer.size()) == nullptr) {
