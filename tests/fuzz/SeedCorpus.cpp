@@ -1,0 +1,106 @@
+// Writes the seed corpora: JPEGs of every kind the pipeline meets (baseline, progressive,
+// arithmetic-coded, grayscale, CMYK, 4:4:4 and 4:2:0, restart markers, tiny and odd sizes),
+// the same cut off and with damaged markers, and names for the naming target.
+//   qv-seed-corpus CODEC_FOLDER NAMING_FOLDER
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "BadJpegs.h"
+
+using namespace qvrel;
+
+namespace {
+
+struct TNamed {
+  std::string name;
+  Bytes bytes;
+};
+
+std::vector<TNamed> Photos() {
+  std::vector<TNamed> photos;
+  auto add = [&](const std::string& name, const TJpegKind& kind) {
+    try {
+      photos.push_back({name, MakePhoto(kind)});
+    } catch (...) {
+      // A kind this library cannot write (arithmetic coding is optional) is left out.
+    }
+  };
+  add("baseline-420", {.width = 37, .height = 29});
+  add("baseline-444", {.width = 33, .height = 17, .fullChroma = true});
+  add("progressive", {.width = 41, .height = 23, .progressive = true});
+  add("progressive-444", {.width = 19, .height = 31, .fullChroma = true, .progressive = true});
+  add("arithmetic", {.width = 24, .height = 24, .arithmetic = true});
+  add("gray", {.width = 35, .height = 20, .components = 1});
+  add("gray-progressive", {.width = 20, .height = 35, .components = 1, .progressive = true});
+  add("cmyk", {.width = 16, .height = 16, .components = 4});
+  add("restarts", {.width = 48, .height = 40, .restartRows = 1});
+  add("quality-100", {.width = 16, .height = 16, .quality = 100});
+  add("quality-1", {.width = 16, .height = 16, .quality = 1});
+  for (auto [w, h] : {std::pair{1, 1}, {1, 2}, {2, 1}, {2, 2}, {3, 7}, {300, 2}, {2, 300}})
+    add("tiny-" + std::to_string(w) + "x" + std::to_string(h), {.width = w, .height = h});
+  return photos;
+}
+
+bool Write(const std::string& path, const Bytes& bytes) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file)
+    return false;
+  const bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: %s CODEC_FOLDER NAMING_FOLDER\n", argv[0]);
+    return 2;
+  }
+  const std::string codec = argv[1], naming = argv[2];
+  std::vector<TNamed> seeds;
+  for (const TNamed& photo : Photos()) {
+    seeds.push_back(photo);
+    const Bytes& jpeg = photo.bytes;
+    const size_t scan = ScanStart(jpeg);
+    seeds.push_back({photo.name + "-cut-header", CutAt(jpeg, scan / 2)});
+    seeds.push_back({photo.name + "-cut-scan", CutAt(jpeg, scan + (jpeg.size() - scan) / 2)});
+    if (photo.name == "baseline-420" || photo.name == "progressive") {
+      // The frame header turned into the start of a scan, a table marker lost, a wrong length.
+      Bytes broken = jpeg;
+      broken[FindMarker(jpeg, 0xC0) != std::string::npos ? FindMarker(jpeg, 0xC0) + 1 : 3] = 0xDA;
+      seeds.push_back({photo.name + "-sof-as-sos", broken});
+      broken = jpeg;
+      broken[FindMarker(jpeg, 0xDB)] = 0x00;
+      seeds.push_back({photo.name + "-lost-marker", broken});
+      broken = jpeg;
+      broken[FindMarker(jpeg, 0xC4) + 3] ^= 0x40;
+      seeds.push_back({photo.name + "-bad-length", broken});
+      seeds.push_back({photo.name + "-12-bit", WithPrecision(jpeg, 12)});
+      seeds.push_back({photo.name + "-huge", WithSize(jpeg, 65500, 65500)});
+      seeds.push_back({photo.name + "-wide", WithSize(jpeg, 4000, 2)});
+    }
+  }
+  seeds.push_back({"empty", {}});
+  seeds.push_back({"not-jpeg", {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0}});
+  seeds.push_back({"soi-only", {0xFF, 0xD8}});
+  for (const TNamed& seed : seeds)
+    if (!Write(codec + "/" + seed.name + ".jpg", seed.bytes))
+      return 1;
+
+  // Naming inputs: option bytes, then texts as FuzzedDataProvider takes them (a backslash
+  // ends a text). Cyrillic, Ё, a separator, "..", invalid UTF-8 and a NUL.
+  const std::vector<std::string> names = {
+      std::string("\x01\x00\x00\x01\x01\x00\x01", 7) + "\xb0\x00\xdc\x00\x02" + "wall\\hd\\Зима\\Фото.jpg\\",
+      std::string("\x01\x01\x01\x01\x01\x01\x01", 7) + "\x10\x01\x20\x01\x00" + "Ёлка\\ъ\\a/../b\\Щука.jpeg\\",
+      std::string("\x00\x00\x00\x00\x00\x01\x01", 7) + "\x00\x00\x00\x00\x01" + "\xff\xfe\\\xd0\\\xe2\x82\\x\xc3\x28.jpg\\",
+      std::string("\x00\x00\x01\x00\x01\x00\x01", 7) + "\x01\x00\x01\x00\x00" + std::string("p\0q\\s\\../../x\\", 15),
+      std::string("\x00\x00\x00\x01\x01\x01\x01", 7) + "\x00\x00\x00\x00\x03" + "№\\中文\\😀\\日本.JPG\\",
+  };
+  for (size_t i = 0; i < names.size(); ++i)
+    if (!Write(naming + "/name-" + std::to_string(i), Bytes(names[i].begin(), names[i].end())))
+      return 1;
+  std::printf("%zu codec seeds, %zu naming seeds\n", seeds.size(), names.size());
+  return 0;
+}
