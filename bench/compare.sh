@@ -1,0 +1,137 @@
+#!/usr/bin/env bash
+# Times quarvelle-cut against the JPEG library's own full-size decode and two well-known
+# tools, side by side, on each photo and the targets 176x220 and 320x240:
+#   bench/compare.sh [PHOTO...]
+# Without a photo it makes a photo-like 6000 x 4000 one (baseline 4:2:0, quality 90).
+# It prints each command's median wall time and peak memory and their ratio to the floor,
+# `djpeg -dct float -outfile /dev/null PHOTO`.
+#
+# Environment: QV_BUILD (build folder, default build/; quarvelle-cut is built there when
+# missing), ROUNDS (default 5) of RUNS_PER_ROUND (default 4) timed runs of every command,
+# WARMUP (warm-up runs before the first round, default 3), TARGETS (default
+# "176x220 320x240").
+set -euo pipefail
+
+repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${QV_BUILD:-$repo/build}"
+rounds="${ROUNDS:-5}"
+per_round="${RUNS_PER_ROUND:-4}"
+warmup="${WARMUP:-3}"
+targets="${TARGETS:-176x220 320x240}"
+
+# ImageMagick under its Debian binary name where there is one, so that the tool itself is
+# timed and not whatever shell wrapper comes first in PATH.
+magick=""
+for candidate in convert-im6.q16 magick convert; do
+  if command -v "$candidate" >/dev/null 2>&1; then
+    magick="$(command -v "$candidate")"
+    break
+  fi
+done
+
+missing=()
+command -v djpeg >/dev/null 2>&1 || missing+=(libjpeg-turbo-progs)
+[ -n "$magick" ] || missing+=(imagemagick)
+command -v vipsthumbnail >/dev/null 2>&1 && command -v vipsheader >/dev/null 2>&1 || missing+=(libvips-tools)
+command -v hyperfine >/dev/null 2>&1 || missing+=(hyperfine)
+[ -x /usr/bin/time ] || missing+=(time)
+command -v cmake >/dev/null 2>&1 && command -v ninja >/dev/null 2>&1 || missing+=(cmake ninja-build)
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "compare.sh needs some Debian packages; run as root:" >&2
+  echo "  apt-get install -y ${missing[*]}" >&2
+  exit 1
+fi
+
+cut="$build/tools/quarvelle-cut"
+maker="$build/bench/qv-bench-photo"
+if [ ! -x "$cut" ] || { [ "$#" -eq 0 ] && [ ! -x "$maker" ]; }; then
+  echo "Building quarvelle-cut in $build ..." >&2
+  cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$build" --target quarvelle-cut qv-bench-photo >/dev/null
+fi
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/qv-compare-XXXXXX")"
+trap 'rm -rf "$work"' EXIT
+
+photos=("$@")
+if [ "${#photos[@]}" -eq 0 ]; then
+  "$maker" "$work/photo-6000x4000.jpg"
+  photos=("$work/photo-6000x4000.jpg")
+fi
+
+# Peak resident memory in KiB of a command line quoted for the shell: the median of three runs.
+peak_kib() {
+  local values=()
+  for _ in 1 2 3; do
+    eval "/usr/bin/time -f %M -o $(quote "$work/rss") $1" >/dev/null 2>&1
+    values+=("$(tail -n 1 "$work/rss")")
+  done
+  printf '%s\n' "${values[@]}" | sort -n | sed -n 2p
+}
+
+quote() {
+  printf "'%s'" "${1//\'/\'\\\'\'}"
+}
+
+cpu="$(grep -m1 'model name' /proc/cpuinfo 2>/dev/null | cut -d: -f2- | sed 's/^ *//')"
+echo "Machine: ${cpu:-unknown CPU}, $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2 / 1048576}' /proc/meminfo) memory, Linux $(uname -r)"
+echo "Load average at start: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "Tools: $(djpeg -version 2>&1 | head -n 1), $("$magick" -version | head -n 1 | cut -d' ' -f2-3), $(vipsthumbnail --vips-version 2>&1 | head -n 1), $(hyperfine --version)"
+echo "Timing: hyperfine, $rounds rounds of $per_round runs of every command in turn, medians of all $((rounds * per_round)) runs; peak memory (maximum resident set) is the median of 3 runs."
+
+status=0
+checks=()
+for photo in "${photos[@]}"; do
+  [ -r "$photo" ] || { echo "compare.sh: cannot read $photo" >&2; exit 1; }
+  width="$(vipsheader -f width "$photo")"
+  height="$(vipsheader -f height "$photo")"
+  bytes="$(stat -L -c %s "$photo")"
+  limit_kib=$(( (width * height * 3 + bytes + 40 * 1048576) / 1024 ))
+  q="$(quote "$photo")"
+  for target in $targets; do
+    names=("djpeg (floor)" "quarvelle-cut" "quarvelle-cut --center" "ImageMagick convert" "vipsthumbnail")
+    commands=(
+      "djpeg -dct float -outfile /dev/null $q"
+      "$(quote "$cut") --size $target $q $(quote "$work/cut.jpg")"
+      "$(quote "$cut") --size $target --center $q $(quote "$work/center.jpg")"
+      "$(quote "$magick") $q -filter Triangle -resize ${target}^ -crop ${target}+0+0 +repage $(quote "$work/im.jpg")"
+      "vipsthumbnail $q --size $target --smartcrop centre -o $(quote "$work/vips.jpg")"
+    )
+    # Rounds of a few runs of every command, so that a change in the machine's load
+    # falls on all of them alike; the medians are taken over every round's runs.
+    rm -f "$work"/samples.*
+    for ((round = 0; round < rounds; round++)); do
+      hyperfine -N --style none --warmup "$([ "$round" -eq 0 ] && echo "$warmup" || echo 1)" \
+        --runs "$per_round" --export-json "$work/times.json" "${commands[@]}" >/dev/null 2>"$work/hyperfine.err" ||
+        { cat "$work/hyperfine.err" >&2; exit 1; }
+      # Each result's "times" list, in the order the commands were given.
+      awk -v dir="$work" '
+        /"times": *\[/ { inside = 1; n++; next }
+        inside && /\]/ { inside = 0; next }
+        inside { gsub(/[ ,]/, ""); print > (dir "/samples." (n - 1)) }' "$work/times.json"
+    done
+    medians=()
+    for i in "${!commands[@]}"; do
+      medians+=("$(sort -g "$work/samples.$i" | awk '{v[NR] = $1} END {m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.1f", m * 1000}')")
+    done
+    echo
+    echo "$(basename "$photo") (${width} x ${height}, $bytes bytes) -> $target"
+    printf '| %-24s | %12s | %9s | %15s |\n' "command" "median (ms)" "x floor" "peak memory MiB"
+    printf '|%s|%s|%s|%s|\n' "--------------------------" "--------------" "-----------" "-----------------"
+    for i in "${!names[@]}"; do
+      peak="$(peak_kib "${commands[$i]}")"
+      ratio="$(awk -v a="${medians[$i]}" -v b="${medians[0]}" 'BEGIN {printf "%.2f", a / b}')"
+      mib="$(awk -v k="$peak" 'BEGIN {printf "%.1f", k / 1024}')"
+      printf '| %-24s | %12s | %9s | %15s |\n' "${names[$i]}" "${medians[$i]}" "$ratio" "$mib"
+      if [ "$i" -ge 1 ] && [ "$i" -le 2 ]; then
+        ok_time="$(awk -v a="${medians[$i]}" -v b="${medians[0]}" 'BEGIN {print (a <= 1.10 * b) ? "yes" : "no"}')"
+        ok_memory="$( [ "$peak" -le "$limit_kib" ] && echo yes || echo no)"
+        [ "$ok_time" = yes ] && [ "$ok_memory" = yes ] || status=3
+        checks+=("${names[$i]} at $target: time <= 1.10 x floor: $ok_time; memory <= $(awk -v k="$limit_kib" 'BEGIN {printf "%.1f", k / 1024}') MiB: $ok_memory")
+      fi
+    done
+  done
+done
+echo
+printf '%s\n' "${checks[@]}"
+exit "$status"
