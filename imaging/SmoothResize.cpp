@@ -1,6 +1,7 @@
 #include "SmoothResize.h"
 
 #include <cstdlib>
+#include <vector>
 
 #include "PixelImage.h"
 #include "job/Errors.h"
@@ -42,6 +43,27 @@ void SmoothResize(int32_t dw, int32_t dh, const TPixelImage& source, TPixelImage
   const uint32_t xStep = static_cast<uint32_t>(MulDiv(sw + 1, 65536, dw));
   const uint32_t yStep = static_cast<uint32_t>(MulDiv(sh + 1, 65536, dh));
 
+  // What depends on the column alone is worked out once, not once a row: the byte offsets
+  // of the column pair and the fraction fx of the unclamped position.
+  struct TColumn {
+    ptrdiff_t left, right;
+    uint32_t fx;
+  };
+  std::vector<TColumn> columns(static_cast<size_t>(dw > 0 ? dw : 0));
+  for (int32_t x = 0; x < dw; ++x) {
+    const uint32_t sx = static_cast<uint32_t>(x) * xStep;
+    const int64_t ix = sx >> 16;
+    // Clamped pairs keep the weights of the unclamped position.
+    int32_t left = static_cast<int32_t>(ix);
+    if (ix >= static_cast<int64_t>(sw) - 1 || x == dw - 1)
+      left = sw - 2;
+    int32_t right = left + 1;
+    if (sw == 1)
+      left = right = 0;
+    columns[static_cast<size_t>(x)] = TColumn{static_cast<ptrdiff_t>(left) * 3, static_cast<ptrdiff_t>(right) * 3,
+                                              sx & 0xFFFF};
+  }
+
   for (int32_t y = 0; y < dh; ++y) {
     const uint32_t sy = static_cast<uint32_t>(y) * yStep;
     const int64_t iy = sy >> 16;
@@ -57,29 +79,19 @@ void SmoothResize(int32_t dw, int32_t dh, const TPixelImage& source, TPixelImage
     const uint32_t wLower = fy + 1;
 
     uint8_t* out = row0 + y * stride;
-    for (int32_t x = 0; x < dw; ++x, out += 3) {
-      const uint32_t sx = static_cast<uint32_t>(x) * xStep;
-      const int64_t ix = sx >> 16;
-      const int32_t fx = static_cast<int32_t>(sx & 0xFFFF);
-      const uint32_t wUR = static_cast<uint32_t>(MulDiv(fx, static_cast<int32_t>(wUpper), 65536));
+    for (const TColumn& column : columns) {
+      // MulDiv(fx, w, 65536) for these operands: fx * w + 32768 stays below 2^32.
+      const uint32_t wUR = (column.fx * wUpper + 32768) >> 16;
       const uint32_t wUL = wUpper - wUR;
-      const uint32_t wLR = static_cast<uint32_t>(MulDiv(fx, static_cast<int32_t>(wLower), 65536));
+      const uint32_t wLR = (column.fx * wLower + 32768) >> 16;
       const uint32_t wLL = wLower - wLR;
-      // Clamped pairs keep the weights of the unclamped position.
-      int32_t left = static_cast<int32_t>(ix);
-      if (ix >= static_cast<int64_t>(sw) - 1 || x == dw - 1)
-        left = sw - 2;
-      int32_t right = left + 1;
-      if (sw == 1)
-        left = right = 0;
-      const ptrdiff_t l = static_cast<ptrdiff_t>(left) * 3;
-      const ptrdiff_t r = static_cast<ptrdiff_t>(right) * 3;
-      const uint8_t* ul = upper + l;
-      const uint8_t* ur = upper + r;
-      const uint8_t* ll = lower + l;
-      const uint8_t* lr = lower + r;
+      const uint8_t* ul = upper + column.left;
+      const uint8_t* ur = upper + column.right;
+      const uint8_t* ll = lower + column.left;
+      const uint8_t* lr = lower + column.right;
       for (int c = 0; c < 3; ++c)
         out[c] = static_cast<uint8_t>((ul[c] * wUL + ur[c] * wUR + ll[c] * wLL + lr[c] * wLR) >> 16);
+      out += 3;
     }
   }
 }
