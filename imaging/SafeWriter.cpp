@@ -84,7 +84,7 @@ std::string ExpandFileName(const std::string& path) {
       buffer.resize(buffer.size() * 2);
     }
     std::string folder = buffer.data();
-    full = folder + (folder.back() == '/' ? "" : "/") + path;
+    full = folder + (folder.back() == '/' ? "" : "/") + full;
   }
   // Doubled separators are kept: they are valid here and the path names the same file.
   std::vector<std::string> parts;
@@ -94,6 +94,10 @@ std::string ExpandFileName(const std::string& path) {
     std::string part = full.substr(start, end == std::string::npos ? std::string::npos : end - start);
     bool last = end == std::string::npos;
     if (part == "..") {
+      // ".." leaves the last real folder, not the empty part of a doubled separator:
+      // "out//../x" names the file x beside out.
+      while (!parts.empty() && parts.back().empty())
+        parts.pop_back();
       if (!parts.empty())
         parts.pop_back();
     } else if (part != ".") {
