@@ -3,6 +3,7 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -39,9 +40,12 @@ const std::string& Folder() {
   return *folder;
 }
 
+// The path being made, shown when a promise is broken.
+std::string context;
+
 void Check(bool promise, const char* what) {
   if (!promise) {
-    std::fprintf(stderr, "broken promise: %s\n", what);
+    std::fprintf(stderr, "broken promise: %s\npath: %s\n", what, context.c_str());
     std::abort();
   }
 }
@@ -149,6 +153,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(Everything(folder).empty(), "a failed name creates no folder");
     return 0;
   }
+  context = path;
   Check(input.calls == (state.askName ? 1 : 0), "the prompt is shown only when names are asked for");
   Check(path.starts_with(state.outputFolder) && path.ends_with(".JPG"), "output folder, name, .JPG");
   if (!state.transliterate) {
@@ -168,7 +173,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The file lands where the path says, or the save fails with "Cannot create file"; names
   // that lead out of our folder are not tried.
   const std::string expanded = qv::ExpandFileName(path);
-  if (write && expanded.starts_with(folder + "/")) {
+  const std::string normal = fs::path(path).lexically_normal().string();
+  std::string shown = normal;
+  std::replace(shown.begin(), shown.end(), '\0', '?');
+  Check(fs::path(expanded).lexically_normal().string() == shown, "the error text names the file the path names");
+  if (write && normal.starts_with(folder + "/")) {
     const std::set<std::string> before = Everything(folder);
     const uint8_t bytes[] = {0xFF, 0xD8, 0xFF, 0xD9};
     try {
@@ -177,7 +186,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       std::error_code error;
       Check(fs::file_size(path, error) == sizeof bytes && !error, "written where the path says");
       std::set<std::string> after = Everything(folder);
-      after.erase(fs::path(expanded).lexically_normal().string());
+      after.erase(normal);
+      for (const std::string& entry : after)
+        if (!before.contains(entry))
+          context += "\nalso written: " + entry;
       Check(after == before, "nothing else is written");
     } catch (const qv::EFCreateError& error) {
       Check(std::string(error.what()).starts_with("Cannot create file \"" + expanded + "\". "),

@@ -15,6 +15,7 @@
 #include "TempFolder.h"
 #include "imaging/CropModel.h"
 #include "imaging/JPEGImage.h"
+#include "imaging/SafeWriter.h"
 #include "job/Errors.h"
 
 using namespace qvrel;
@@ -189,4 +190,13 @@ TEST_F(BadPhoto, PathsHoldingANulAreRefusedNotCutShort) {
     EXPECT_EQ(std::string(error.what()), "Cannot create file \"" + dir / "after.JPG?.JPG\". Invalid argument");
   }
   EXPECT_EQ(dir.Everything(), before);
+}
+
+TEST(ErrorTexts, NameTheFileThePathNames) {
+  struct Case {
+    std::string path, shown;
+  };
+  for (const Case& c : {Case{"/a/b//../x", "/a/x"}, Case{"/a//b/../x", "/a//x"}, Case{"/a//..//x", "//x"},
+                        Case{"/a/b/./../c/x", "/a/c/x"}, Case{"/../x", "/x"}})
+    EXPECT_EQ(qv::ExpandFileName(c.path), c.shown) << c.path;
 }

@@ -259,15 +259,17 @@ TEST_F(RunTrouble, SeparatorsInNamesLandWhereThePathSays) {
   TRealSurroundings run(out);
   run.Check({"176x220"});
   run.settings.askNameBox = true;
-  run.input.typed = {"sub/deep", "missing/x", "../beside", "/", "sub/../flat"};
+  run.input.typed = {"sub/deep", "missing/x", "/../none/x", "../beside", "/", "sub/../flat"};
   for (int i = 0; i < 5; ++i)
     run.list.addfile(Photo("p" + std::to_string(i) + ".jpg", 60, 40));
   run.Start();
-  for (int i = 0; i < 5; ++i)
+  for (int i = 0; i < 6; ++i)
     run.Confirm();
-  EXPECT_EQ(run.errorBox, std::vector<std::string>{"Cannot create file \"" + out + "missing/x-176x220.JPG" +
-                                                   "\". No such file or directory."});
-  // The failed press stayed on its file; the next name went to it.
+  // The error text names the file the path names: "out//../none" is "none" beside out.
+  EXPECT_EQ(run.errorBox, (std::vector<std::string>{
+                              "Cannot create file \"" + out + "missing/x-176x220.JPG\". No such file or directory.",
+                              "Cannot create file \"" + dir / "none/x-176x220.JPG\". No such file or directory."}));
+  // A failed press stayed on its file; the next name went to it.
   EXPECT_EQ(run.saved, (std::vector<std::string>{out + "sub/deep-176x220.JPG", out + "../beside-176x220.JPG",
                                                  out + "/-176x220.JPG", out + "sub/../flat-176x220.JPG"}));
   std::set<std::string> expected = {"out", "out/sub", "out/sub/deep-176x220.JPG", "beside-176x220.JPG",
