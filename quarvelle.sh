@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Sets up, builds and starts Quarvelle:
 #   ./quarvelle.sh        install what is missing, build in Release, start the program
-#   ./quarvelle.sh test   install what is missing, build, run every test with CTest
+#   ./quarvelle.sh test   install what is missing, build, run every test with CTest: the
+#                         Release build, then the same suite built with AddressSanitizer and
+#                         UndefinedBehaviorSanitizer (build-asan), then each fuzz target for
+#                         30 seconds (build-fuzz, clang). Exits non-zero if any run failed.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 
@@ -17,6 +20,7 @@ packages=(
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()
@@ -39,7 +43,32 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build --parallel "$jobs"
 
 if [ "$mode" = test ]; then
-  exec ctest --test-dir build --output-on-failure --parallel "$jobs"
+  failed=()
+  ctest --test-dir build --output-on-failure --parallel "$jobs" || failed+=(build)
+
+  # The whole suite again under the sanitizers; leaks inside Qt's and fontconfig's own
+  # caches are suppressed, nothing of ours.
+  export ASAN_OPTIONS="detect_leaks=1"
+  export LSAN_OPTIONS="suppressions=$PWD/tests/reliability/lsan-qt.supp:print_suppressions=0"
+  export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+  cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_SANITIZE=ON -DQV_BUILD_BENCH=OFF >/dev/null
+  cmake --build build-asan --parallel "$jobs"
+  ctest --test-dir build-asan --output-on-failure --parallel "$jobs" || failed+=(build-asan)
+
+  cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang-14 \
+    -DCMAKE_CXX_COMPILER=clang++-14 -DQV_FUZZ=ON -DQV_BUILD_APP=OFF -DQV_BUILD_BENCH=OFF >/dev/null
+  cmake --build build-fuzz --parallel "$jobs" --target fuzz_codec fuzz_naming qv-seed-corpus
+  ctest --test-dir build-fuzz -L fuzz --output-on-failure --parallel "$jobs" || failed+=(build-fuzz)
+
+  if [ "${#failed[@]}" -gt 0 ]; then
+    # The last lines are CTest's own summary of what failed, run by run.
+    for dir in "${failed[@]}"; do
+      echo "Failed in $dir; running its failed tests again:"
+      ctest --test-dir "$dir" --rerun-failed --output-on-failure || true
+    done
+    exit 1
+  fi
+  exit 0
 fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
