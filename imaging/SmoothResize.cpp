@@ -1,7 +1,6 @@
 #include "SmoothResize.h"
 
 #include <cstdlib>
-#include <vector>
 
 #include "PixelImage.h"
 #include "job/Errors.h"
@@ -40,16 +39,19 @@ void SmoothResize(int32_t dw, int32_t dh, const TPixelImage& source, TPixelImage
   // A source without columns has no pair to take; one column serves as both members.
   if (sw < 1)
     throw EInvalidGraphicOperation();
-  const uint32_t xStep = static_cast<uint32_t>(MulDiv(sw + 1, 65536, dw));
-  const uint32_t yStep = static_cast<uint32_t>(MulDiv(sh + 1, 65536, dh));
+  const TSmoothResizer resizer(sw, sh, dw, dh);
+  for (int32_t y = 0; y < dh; ++y) {
+    // A source of fewer than two rows fails here with "Scan line index out of range".
+    const int32_t upper = resizer.UpperRow(y);
+    resizer.Row(source.ScanLine(upper), source.ScanLine(upper + 1), y, row0 + y * stride);
+  }
+}
 
-  // What depends on the column alone is worked out once, not once a row: the byte offsets
-  // of the column pair and the fraction fx of the unclamped position.
-  struct TColumn {
-    ptrdiff_t left, right;
-    uint32_t fx;
-  };
-  std::vector<TColumn> columns(static_cast<size_t>(dw > 0 ? dw : 0));
+TSmoothResizer::TSmoothResizer(int32_t sw, int32_t sh, int32_t dw, int32_t dh)
+    : sh_(sh), dh_(dh), yStep_(static_cast<uint32_t>(MulDiv(sh + 1, 65536, dh))) {
+  const uint32_t xStep = static_cast<uint32_t>(MulDiv(sw + 1, 65536, dw));
+  // What depends on the column alone is worked out once, not once a row.
+  columns_.resize(static_cast<size_t>(dw > 0 ? dw : 0));
   for (int32_t x = 0; x < dw; ++x) {
     const uint32_t sx = static_cast<uint32_t>(x) * xStep;
     const int64_t ix = sx >> 16;
@@ -60,39 +62,37 @@ void SmoothResize(int32_t dw, int32_t dh, const TPixelImage& source, TPixelImage
     int32_t right = left + 1;
     if (sw == 1)
       left = right = 0;
-    columns[static_cast<size_t>(x)] = TColumn{static_cast<ptrdiff_t>(left) * 3, static_cast<ptrdiff_t>(right) * 3,
-                                              sx & 0xFFFF};
+    columns_[static_cast<size_t>(x)] =
+        TColumn{static_cast<ptrdiff_t>(left) * 3, static_cast<ptrdiff_t>(right) * 3, sx & 0xFFFF};
   }
+}
 
-  for (int32_t y = 0; y < dh; ++y) {
-    const uint32_t sy = static_cast<uint32_t>(y) * yStep;
-    const int64_t iy = sy >> 16;
-    const uint32_t fy = sy & 0xFFFF;
-    int32_t upperRow = static_cast<int32_t>(iy);
-    if (iy >= static_cast<int64_t>(sh) - 1 || y == dh - 1)
-      upperRow = sh - 2;
-    // A source of fewer than two rows fails here with "Scan line index out of range".
-    const uint8_t* upper = source.ScanLine(upperRow);
-    const uint8_t* lower = source.ScanLine(upperRow + 1);
-    // The two weights add up to 65537 whichever pair was chosen.
-    const uint32_t wUpper = 65536 - fy;
-    const uint32_t wLower = fy + 1;
+int32_t TSmoothResizer::UpperRow(int32_t y) const {
+  const uint32_t sy = static_cast<uint32_t>(y) * yStep_;
+  const int64_t iy = sy >> 16;
+  if (iy >= static_cast<int64_t>(sh_) - 1 || y == dh_ - 1)
+    return sh_ - 2;
+  return static_cast<int32_t>(iy);
+}
 
-    uint8_t* out = row0 + y * stride;
-    for (const TColumn& column : columns) {
-      // MulDiv(fx, w, 65536) for these operands: fx * w + 32768 stays below 2^32.
-      const uint32_t wUR = (column.fx * wUpper + 32768) >> 16;
-      const uint32_t wUL = wUpper - wUR;
-      const uint32_t wLR = (column.fx * wLower + 32768) >> 16;
-      const uint32_t wLL = wLower - wLR;
-      const uint8_t* ul = upper + column.left;
-      const uint8_t* ur = upper + column.right;
-      const uint8_t* ll = lower + column.left;
-      const uint8_t* lr = lower + column.right;
-      for (int c = 0; c < 3; ++c)
-        out[c] = static_cast<uint8_t>((ul[c] * wUL + ur[c] * wUR + ll[c] * wLL + lr[c] * wLR) >> 16);
-      out += 3;
-    }
+void TSmoothResizer::Row(const uint8_t* upper, const uint8_t* lower, int32_t y, uint8_t* out) const {
+  const uint32_t fy = (static_cast<uint32_t>(y) * yStep_) & 0xFFFF;
+  // The two weights add up to 65537 whichever pair was chosen.
+  const uint32_t wUpper = 65536 - fy;
+  const uint32_t wLower = fy + 1;
+  for (const TColumn& column : columns_) {
+    // MulDiv(fx, w, 65536) for these operands: fx * w + 32768 stays below 2^32.
+    const uint32_t wUR = (column.fx * wUpper + 32768) >> 16;
+    const uint32_t wUL = wUpper - wUR;
+    const uint32_t wLR = (column.fx * wLower + 32768) >> 16;
+    const uint32_t wLL = wLower - wLR;
+    const uint8_t* ul = upper + column.left;
+    const uint8_t* ur = upper + column.right;
+    const uint8_t* ll = lower + column.left;
+    const uint8_t* lr = lower + column.right;
+    for (int c = 0; c < 3; ++c)
+      out[c] = static_cast<uint8_t>((ul[c] * wUL + ur[c] * wUR + ll[c] * wLL + lr[c] * wLR) >> 16);
+    out += 3;
   }
 }
 
