@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <new>
+#include <utility>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -167,8 +168,8 @@ bool StartDecompress(TDecompressor& d, bool shallowDisplay) {
   return true;
 }
 
-// Reads every scan line into the picture's rows and finishes.
-bool ReadRows(TDecompressor& d, uint8_t* row0, ptrdiff_t stride) {
+// Reads every scan line, top to bottom, into the rows the sink gives, and finishes.
+bool ReadRows(TDecompressor& d, IRowSink& sink) {
   if (setjmp(d.error.jump))
     return false;
   j_decompress_ptr cinfo = &d.cinfo;
@@ -180,7 +181,8 @@ bool ReadRows(TDecompressor& d, uint8_t* row0, ptrdiff_t stride) {
     JSAMPROW green = gray ? red : cinfo->colormap[1];
     JSAMPROW blue = gray ? red : cinfo->colormap[2];
     while (cinfo->output_scanline < cinfo->output_height) {
-      uint8_t* row = row0 + static_cast<ptrdiff_t>(cinfo->output_scanline) * stride;
+      const int32_t y = static_cast<int32_t>(cinfo->output_scanline);
+      uint8_t* row = sink.RowFor(y);
       if (jpeg_read_scanlines(cinfo, indices, 1) == 0)
         break;
       const JSAMPLE* index = indices[0];
@@ -189,32 +191,36 @@ bool ReadRows(TDecompressor& d, uint8_t* row0, ptrdiff_t stride) {
         row[1] = green[index[x]];
         row[2] = red[index[x]];
       }
+      sink.Filled(y);
     }
   } else {
     while (cinfo->output_scanline < cinfo->output_height) {
-      JSAMPROW row = row0 + static_cast<ptrdiff_t>(cinfo->output_scanline) * stride;
+      const int32_t y = static_cast<int32_t>(cinfo->output_scanline);
+      JSAMPROW row = sink.RowFor(y);
       if (jpeg_read_scanlines(cinfo, &row, 1) == 0)
         break;
+      sink.Filled(y);
     }
   }
+  // Rows left unread make the library fail here.
   jpeg_finish_decompress(cinfo);
   return true;
 }
 
+// The rows kept in a picture of their own, as GetPixels holds them.
+class TPictureSink : public IRowSink {
+public:
+  void Start(int32_t width, int32_t height) override { image.SetSize(width, height); }
+  uint8_t* RowFor(int32_t y) override { return image.ScanLine(y); }
+  void Filled(int32_t) override {}
+
+  TPixelImage image;
+};
+
 TPixelImage Decode(const TJPEGData& data) {
-  TDecompressor d;
-  if (!OpenDecompressor(d, data.bytes.data(), data.bytes.size()))
-    RaiseLibraryError(d.error);
-  // Before the library sets up its own buffers, which for a progressive file are as large
-  // as the picture: a header may claim up to 65500 x 65500.
-  if (!PictureFits(d.cinfo.image_width, d.cinfo.image_height))
-    throw EOutOfMemory();
-  if (!StartDecompress(d, DisplayColorDepth() <= 8))
-    RaiseLibraryError(d.error);
-  TPixelImage image(static_cast<int32_t>(d.cinfo.output_width), static_cast<int32_t>(d.cinfo.output_height));
-  if (!ReadRows(d, image.ScanLine(0), image.RowStride()))
-    RaiseLibraryError(d.error);
-  return image;
+  TPictureSink picture;
+  DecodeRows(data, picture);
+  return std::move(picture.image);
 }
 
 // The compressed stream grows in the output vector, 4096 bytes at a time.
@@ -339,6 +345,21 @@ void SetDisplayColorDepth(int bitsPerPixel) {
 
 int DisplayColorDepth() {
   return displayColorDepth;
+}
+
+void DecodeRows(const TJPEGData& data, IRowSink& sink) {
+  TDecompressor d;
+  if (!OpenDecompressor(d, data.bytes.data(), data.bytes.size()))
+    RaiseLibraryError(d.error);
+  // Before the library sets up its own buffers, which for a progressive file are as large
+  // as the picture: a header may claim up to 65500 x 65500.
+  if (!PictureFits(d.cinfo.image_width, d.cinfo.image_height))
+    throw EOutOfMemory();
+  if (!StartDecompress(d, DisplayColorDepth() <= 8))
+    RaiseLibraryError(d.error);
+  sink.Start(static_cast<int32_t>(d.cinfo.output_width), static_cast<int32_t>(d.cinfo.output_height));
+  if (!ReadRows(d, sink))
+    RaiseLibraryError(d.error);
 }
 
 TJPEGImage::TJPEGImage() : data_(std::make_shared<const TJPEGData>()) {}

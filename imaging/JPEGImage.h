@@ -27,6 +27,22 @@ struct TJPEGData {
   bool grayscale = false;
 };
 
+// Takes a decode row by row, top to bottom, instead of as one picture.
+class IRowSink {
+public:
+  virtual ~IRowSink() = default;
+  // The picture's size, once, before the first row.
+  virtual void Start(int32_t width, int32_t height) = 0;
+  // Where row y is decoded to: width pixels of three bytes, blue first.
+  virtual uint8_t* RowFor(int32_t y) = 0;
+  // Row y is complete.
+  virtual void Filled(int32_t y) = 0;
+};
+
+// Decodes data as GetPixels does, with the same parameters, bytes and errors, but hands
+// every row to sink as it comes instead of keeping the picture.
+void DecodeRows(const TJPEGData& data, IRowSink& sink);
+
 class TJPEGImage {
 public:
   TJPEGImage();
