@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "Fit.h"
+#include "Prefetcher.h"
 #include "SafeWriter.h"
 #include "SmoothResize.h"
 
@@ -28,10 +29,28 @@ TPixelImage CutOut(const TPixelImage& shown, const TFrame& frame, int32_t width,
 }
 
 void TCropModel::openfile(const std::string& path, const std::function<TTarget()>& snapshot, ICropView& view) {
+  Open(path, snapshot, view, nullptr);
+}
+
+void TCropModel::openfile(const std::string& path, const std::function<TTarget()>& snapshot, ICropView& view,
+                          TPrefetcher& prefetched) {
+  Open(path, snapshot, view, &prefetched);
+}
+
+void TCropModel::Open(const std::string& path, const std::function<TTarget()>& snapshot, ICropView& view,
+                      TPrefetcher* prefetched) {
   fitWidth = false;
   const TTarget target = snapshot();
+  std::optional<TPrefetchedFile> ready;
+  if (prefetched)
+    ready = prefetched->Take(path);
   TJPEGImage source;
-  source.ReadJpegFile(path);
+  // The file as the read leaves it; its decoded copy only feeds the resize, so a failure
+  // there leaves the displayed image exactly as it leaves it after a read.
+  if (ready)
+    source = ready->file;
+  else
+    source.ReadJpegFile(path);
   const int32_t w = source.Width();
   const int32_t h = source.Height();
   aspect = Aspect(w, h);
@@ -42,7 +61,7 @@ void TCropModel::openfile(const std::string& path, const std::function<TTarget()
   const TSize size = DisplaySize(target.width, target.height, aspect, fitWidth);
   view.SetDisplaySize(size.width, size.height, fitWidth);
   // The picture takes whatever size the display area really got.
-  ResizeImage(view.DisplayWidth(), view.DisplayHeight());
+  Resize(view.DisplayWidth(), view.DisplayHeight(), ready ? &ready->decoded : nullptr);
   Shape1.height = target.height;
   Shape1.width = target.width;
   Shape1.top = 0;
@@ -62,8 +81,12 @@ void TCropModel::Savefile(const std::string& path, const TTarget& current, ISafe
 }
 
 void TCropModel::ResizeImage(int32_t dw, int32_t dh) {
+  Resize(dw, dh, nullptr);
+}
+
+void TCropModel::Resize(int32_t dw, int32_t dh, const TJPEGImage* decoded) {
   TJPEGImage work;
-  work.CopyFrom(displayed);
+  work.CopyFrom(decoded && decoded->Data() == displayed.Data() ? *decoded : displayed);
   TPixelImage resized;
   {
     // Decodes a read file at full size; the large picture lives only in this block.

@@ -11,6 +11,7 @@
 namespace qv {
 
 class ISafeFileSystem;
+class TPrefetcher;
 
 // The job state's values that fit and crop read.
 struct TTarget {
@@ -62,6 +63,10 @@ public:
   // snapshot runs GetParams and returns the refreshed target; it is called first, so the
   // job state is refreshed even when the file then fails.
   void openfile(const std::string& path, const std::function<TTarget()>& snapshot, ICropView& view);
+  // The same, taking the file from prefetched instead of reading it when it holds this
+  // very file still unchanged; every result and every error stay those of the read.
+  void openfile(const std::string& path, const std::function<TTarget()>& snapshot, ICropView& view,
+                TPrefetcher& prefetched);
   // Cuts Shape1's region of the displayed pixels at the target size current now and writes
   // it at quality 100 - compression.
   void Savefile(const std::string& path, const TTarget& current);
@@ -74,6 +79,12 @@ public:
   bool fitWidth = false;
   TJPEGImage displayed;
   TFrame Shape1{16, 16, 65, 65};
+
+private:
+  void Open(const std::string& path, const std::function<TTarget()>& snapshot, ICropView& view,
+            TPrefetcher* prefetched);
+  // ResizeImage, taking the pixels from decoded when it holds the displayed image's data.
+  void Resize(int32_t dw, int32_t dh, const TJPEGImage* decoded);
 };
 
 } // namespace qv

@@ -1,0 +1,169 @@
+#include "Prefetcher.h"
+
+#include <sys/stat.h>
+
+#include <system_error>
+#include <utility>
+
+namespace qv {
+
+namespace {
+
+int64_t Nanoseconds(const timespec& time) {
+  return static_cast<int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
+int64_t Now() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+} // namespace
+
+std::optional<TFileStamp> StampOf(const std::string& path) {
+  // A name holding a NUL would reach the system cut short and name another file.
+  if (path.find('\0') != std::string::npos)
+    return std::nullopt;
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+    return std::nullopt;
+  return TFileStamp{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino),
+                    static_cast<int64_t>(info.st_size), Nanoseconds(info.st_mtim), Nanoseconds(info.st_ctim)};
+}
+
+TPrefetcher::TPrefetcher(std::chrono::nanoseconds settle) : settle_(settle) {}
+
+TPrefetcher::~TPrefetcher() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+    queued_.reset();
+    ++generation_;
+  }
+  wake_.notify_all();
+  if (worker_.joinable())
+    worker_.join();
+}
+
+void TPrefetcher::Request(const std::string& path) {
+  // Declared before the lock, so that a dropped picture is freed after it is released.
+  std::optional<TResult> dropped;
+  std::lock_guard lock(mutex_);
+  if (stopping_ || (ready_ && ready_->path == path) || Serving(path))
+    return;
+  dropped = std::move(ready_);
+  ready_.reset();
+  ++generation_;
+  if (!worker_.joinable()) {
+    try {
+      worker_ = std::thread(&TPrefetcher::Work, this);
+    } catch (const std::system_error&) {
+      // Without a thread every file is simply read when its turn comes.
+      return;
+    }
+  }
+  queued_ = path;
+  wake_.notify_one();
+}
+
+std::optional<TPrefetchedFile> TPrefetcher::Take(const std::string& path) {
+  std::optional<TResult> result;
+  {
+    std::unique_lock lock(mutex_);
+    // A read already under way for this file is nearer its end than a new one would be.
+    finished_.wait(lock, [&] { return !Serving(path); });
+    result = std::move(ready_);
+    ready_.reset();
+    queued_.reset();
+    ++generation_;
+  }
+  if (!result || result->path != path || result->depth != DisplayColorDepth())
+    return std::nullopt;
+  if (StampOf(path) != result->stamp)
+    return std::nullopt;
+  ++hits_;
+  return std::move(result->file);
+}
+
+void TPrefetcher::Cancel() {
+  std::optional<TResult> dropped;
+  std::lock_guard lock(mutex_);
+  dropped = std::move(ready_);
+  ready_.reset();
+  queued_.reset();
+  ++generation_;
+}
+
+void TPrefetcher::Wait() {
+  std::unique_lock lock(mutex_);
+  finished_.wait(lock, [this] { return !queued_ && !running_; });
+}
+
+void TPrefetcher::SetSettleTime(std::chrono::nanoseconds settle) {
+  std::lock_guard lock(mutex_);
+  settle_ = settle;
+}
+
+bool TPrefetcher::Serving(const std::string& path) const {
+  return queued_ == path || (running_ == path && runningGeneration_ == generation_);
+}
+
+bool TPrefetcher::Current(uint64_t generation) {
+  std::lock_guard lock(mutex_);
+  return generation == generation_ && !stopping_;
+}
+
+void TPrefetcher::Work() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    wake_.wait(lock, [this] { return stopping_ || queued_.has_value(); });
+    if (stopping_)
+      return;
+    const std::string path = std::move(*queued_);
+    queued_.reset();
+    const uint64_t generation = generation_;
+    const std::chrono::nanoseconds settle = settle_;
+    running_ = path;
+    runningGeneration_ = generation;
+    lock.unlock();
+    std::optional<TResult> result = Load(path, generation, settle);
+    lock.lock();
+    running_.reset();
+    if (result && generation == generation_ && !stopping_) {
+      ready_ = std::move(result);
+      result.reset();
+    }
+    finished_.notify_all();
+    if (result) {
+      // Asked for no longer: freed without holding up the window's thread.
+      lock.unlock();
+      result.reset();
+      lock.lock();
+    }
+  }
+}
+
+std::optional<TPrefetcher::TResult> TPrefetcher::Load(const std::string& path, uint64_t generation,
+                                                      std::chrono::nanoseconds settle) {
+  // Any failure is left for the read in its turn, which then raises it at its own step.
+  try {
+    const std::optional<TFileStamp> before = StampOf(path);
+    if (!before || before->changed + settle.count() > Now())
+      return std::nullopt;
+    TResult result{path, *before, 0, {}};
+    result.file.file.ReadJpegFile(path);
+    if (!Current(generation))
+      return std::nullopt;
+    result.depth = DisplayColorDepth();
+    result.file.decoded.CopyFrom(result.file.file);
+    result.file.decoded.GetPixels();
+    // A file changed while it was read gives nothing.
+    if (StampOf(path) != before)
+      return std::nullopt;
+    return result;
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
+} // namespace qv

@@ -1,0 +1,96 @@
+#pragma once
+// Reads and decodes the photo that comes next while the user places the frame on this one,
+// so that the press is followed by the next picture at once. What it hands back is used
+// only when the file is still the one it read; otherwise the caller reads it as usual, so
+// that every result and every error stays what reading it then would have given.
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "JPEGImage.h"
+
+namespace qv {
+
+// One source file as ReadJpegFile leaves it, and a copy of it already decoded: both share
+// the same compressed data.
+struct TPrefetchedFile {
+  TJPEGImage file;
+  TJPEGImage decoded;
+};
+
+// What tells one state of a file from another without reading it again.
+struct TFileStamp {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  int64_t size = 0;
+  int64_t modified = 0; // nanoseconds since the epoch
+  int64_t changed = 0;  // the inode's change time, which no program can set back
+  bool operator==(const TFileStamp&) const = default;
+};
+
+// The stamp of the regular file at path (links followed); none for anything else.
+std::optional<TFileStamp> StampOf(const std::string& path);
+
+class TPrefetcher {
+public:
+  // A file changed less than this before its read is not trusted: a later change within
+  // the same step of the file system's clock would leave its times as they were. Two
+  // seconds is the step of the coarsest times our users meet, those of FAT memory cards.
+  static constexpr std::chrono::nanoseconds kSettleTime = std::chrono::seconds(2);
+
+  explicit TPrefetcher(std::chrono::nanoseconds settle = kSettleTime);
+  // Waits for a read in progress, whose result is dropped.
+  ~TPrefetcher();
+  TPrefetcher(const TPrefetcher&) = delete;
+  TPrefetcher& operator=(const TPrefetcher&) = delete;
+
+  // Starts reading and decoding path in the background; whatever was asked for before
+  // and is not that path is dropped. At most one decoded picture waits at a time.
+  void Request(const std::string& path);
+  // The file read for path, once its read has finished, when the file is unchanged since
+  // and the display depth is the one it was decoded for. Afterwards nothing waits.
+  std::optional<TPrefetchedFile> Take(const std::string& path);
+  // Drops whatever was asked for; a read in progress finishes unseen.
+  void Cancel();
+  // Blocks until no read is waiting or under way (the tests and the latency harness).
+  void Wait();
+
+  void SetSettleTime(std::chrono::nanoseconds settle);
+  // How many files Take handed out.
+  int32_t Hits() const { return hits_; }
+
+private:
+  struct TResult {
+    std::string path;
+    TFileStamp stamp;
+    int depth = 0;
+    TPrefetchedFile file;
+  };
+
+  void Work();
+  std::optional<TResult> Load(const std::string& path, uint64_t generation, std::chrono::nanoseconds settle);
+  bool Current(uint64_t generation);
+  // Whether the request being served or waiting is for path.
+  bool Serving(const std::string& path) const;
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable finished_;
+  // Every Request and Cancel starts a new generation; a read of an older one is dropped.
+  uint64_t generation_ = 0;
+  std::optional<std::string> queued_;
+  std::optional<std::string> running_;
+  uint64_t runningGeneration_ = 0;
+  std::optional<TResult> ready_;
+  std::chrono::nanoseconds settle_;
+  bool stopping_ = false;
+  int32_t hits_ = 0;
+  std::thread worker_;
+};
+
+} // namespace qv
