@@ -1,7 +1,11 @@
 #include "SmoothResize.h"
 
 #include <cstdlib>
+#include <new>
+#include <optional>
+#include <utility>
 
+#include "JPEGImage.h"
 #include "PixelImage.h"
 #include "job/Errors.h"
 
@@ -93,6 +97,85 @@ void TSmoothResizer::Row(const uint8_t* upper, const uint8_t* lower, int32_t y, 
     for (int c = 0; c < 3; ++c)
       out[c] = static_cast<uint8_t>((ul[c] * wUL + ur[c] * wUR + ll[c] * wLL + lr[c] * wLR) >> 16);
     out += 3;
+  }
+}
+
+namespace {
+
+// Blends decoded rows as they come, holding only the last two. For sizes that SmoothResize
+// copies or refuses, and for a destination too large to hold, it keeps the whole picture
+// instead and leaves the rest to SmoothResize, so that results and errors stay its own.
+class TResizingSink : public IRowSink {
+public:
+  TResizingSink(int32_t dw, int32_t dh) : dw_(dw), dh_(dh) {}
+
+  void Start(int32_t width, int32_t height) override {
+    if (dw_ < 1 || dh_ < 2 || width < 1 || height < 2 || (width == dw_ && height == dh_) || !PictureFits(dw_, dh_)) {
+      whole_.SetSize(width, height);
+      return;
+    }
+    resizer_.emplace(width, height, dw_, dh_);
+    // Two rows are enough only while the pairs move down the source; should a position
+    // wrap around in 32 bits, the whole picture is kept after all.
+    for (int32_t y = 0, last = 0; y < dh_; last = resizer_->UpperRow(y), ++y)
+      if (resizer_->UpperRow(y) < last || resizer_->UpperRow(y) > height - 2) {
+        resizer_.reset();
+        whole_.SetSize(width, height);
+        return;
+      }
+    rowBytes_ = static_cast<size_t>(width) * 3;
+    rows_.resize(2 * rowBytes_);
+    result_.SetSize(dw_, dh_);
+  }
+
+  uint8_t* RowFor(int32_t y) override {
+    if (!resizer_)
+      return whole_.ScanLine(y);
+    return Held(y);
+  }
+
+  // Every destination row whose lower source row this is can be made now; as the pairs move
+  // down the source with the destination rows, none needs a row already dropped.
+  void Filled(int32_t y) override {
+    if (!resizer_)
+      return;
+    for (; next_ < dh_ && resizer_->UpperRow(next_) + 1 <= y; ++next_) {
+      const int32_t upper = resizer_->UpperRow(next_);
+      resizer_->Row(Held(upper), Held(upper + 1), next_, result_.ScanLine(next_));
+    }
+  }
+
+  TPixelImage Result() {
+    if (resizer_)
+      return std::move(result_);
+    // As ResizeImage has it for a decoded picture: a destination of the size, then the resize.
+    TPixelImage resized;
+    resized.SetSize(dw_, dh_);
+    SmoothResize(dw_, dh_, whole_, resized);
+    return resized;
+  }
+
+private:
+  uint8_t* Held(int32_t y) { return rows_.data() + static_cast<size_t>(y & 1) * rowBytes_; }
+
+  int32_t dw_, dh_;
+  std::optional<TSmoothResizer> resizer_;
+  std::vector<uint8_t> rows_;
+  size_t rowBytes_ = 0;
+  int32_t next_ = 0;
+  TPixelImage result_;
+  TPixelImage whole_;
+};
+
+} // namespace
+
+TPixelImage DecodeResized(const TJPEGData& data, int32_t dw, int32_t dh) {
+  try {
+    TResizingSink sink(dw, dh);
+    DecodeRows(data, sink);
+    return sink.Result();
+  } catch (const std::bad_alloc&) {
+    throw EOutOfMemory();
   }
 }
 

@@ -7,6 +7,7 @@
 namespace qv {
 
 class TPixelImage;
+struct TJPEGData;
 
 // Multiply then divide with a 64-bit product, rounded to nearest (non-negative operands).
 int32_t MulDiv(int32_t n, int32_t m, int32_t d);
@@ -37,5 +38,11 @@ private:
   uint32_t yStep_;
   std::vector<TColumn> columns_;
 };
+
+// What SmoothResize (dw, dh) of the decoded data gives, byte for byte and with the same
+// errors in the same order. When the sizes are blended, every decoded row goes into the
+// blend as it comes and the full-size picture is never held: a 6000 x 4000 photo then
+// needs two of its rows in memory instead of 72 MB.
+TPixelImage DecodeResized(const TJPEGData& data, int32_t dw, int32_t dh);
 
 } // namespace qv

@@ -5,13 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <exception>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 #include "JpegFixtures.h"
 #include "imaging/CropModel.h"
 #include "imaging/Fit.h"
 #include "imaging/SmoothResize.h"
+#include "job/Errors.h"
 
 using qv::TBGR;
 using qv::TPixelImage;
@@ -176,4 +179,88 @@ TEST(ReferencePipeline, LargePicturesShareUntilWritten) {
   EXPECT_EQ(original.Pixel(5, 7), (TBGR{1, 2, 3}));
   original.SetPixel(5, 7, Photo(5, 7));
   EXPECT_EQ(original, copy);
+}
+
+namespace {
+
+// A picture, or the kind and text of the error that came instead.
+struct TOutcome {
+  TPixelImage image;
+  std::string error;
+};
+
+template <typename F>
+TOutcome Outcome(F make) {
+  try {
+    return TOutcome{make(), ""};
+  } catch (const std::exception& e) {
+    return TOutcome{TPixelImage(), std::string(typeid(e).name()) + ": " + e.what()};
+  }
+}
+
+// The way ResizeImage goes for a read file when the rows are not blended as they come.
+TPixelImage DecodeThenResize(const std::string& path, int32_t dw, int32_t dh) {
+  qv::TJPEGImage image;
+  image.ReadJpegFile(path);
+  const TPixelImage whole = image.GetPixels();
+  TPixelImage resized;
+  resized.SetSize(dw, dh);
+  qv::SmoothResize(dw, dh, whole, resized);
+  return resized;
+}
+
+class TDisplayDepth {
+public:
+  explicit TDisplayDepth(int bits) : saved_(qv::DisplayColorDepth()) { qv::SetDisplayColorDepth(bits); }
+  ~TDisplayDepth() { qv::SetDisplayColorDepth(saved_); }
+
+private:
+  int saved_;
+};
+
+} // namespace
+
+// The resize that takes the decoder's rows as they come gives what resizing the whole
+// decoded picture gives, for every kind of file and size, errors included.
+TEST(ReferencePipeline, RowsBlendedAsTheyComeMatchTheWholeDecode) {
+  TTempDir dir;
+  struct TFile {
+    std::string name;
+    Bytes bytes;
+  };
+  Bytes cut = MakeJpeg(300, 200, Photo, {3, 85, true});
+  cut.resize(cut.size() / 2);
+  Bytes damaged = MakeJpeg(64, 48, Photo);
+  damaged[damaged.size() / 2] = 0xFF; // a marker in the middle of the entropy-coded data
+  damaged[damaged.size() / 2 + 1] = 0xC0;
+  const TFile files[] = {
+      {"colour", MakeJpeg(333, 250, Photo)},
+      {"gray", MakeJpeg(203, 151, Photo, {1, 90, false})},
+      {"progressive, cut off", cut},
+      {"two rows", MakeJpeg(40, 2, Photo)},
+      {"one row", MakeJpeg(40, 1, Photo)},
+      {"one column", MakeJpeg(1, 30, Photo)},
+      {"damaged", damaged},
+      {"header only", Bytes(cut.begin(), cut.begin() + 400)},
+  };
+  struct TSize {
+    int32_t width, height;
+  };
+  const TSize sizes[] = {{176, 220}, {97, 65}, {333, 250}, {40, 2}, {1, 30}, {0, 12}, {12, 0}, {50, 1}, {3, 2}};
+  for (int depth : {24, 8})
+    for (const TFile& file : files) {
+      TDisplayDepth display(depth);
+      const std::string path = dir / "photo.jpg";
+      WriteBytes(path, file.bytes);
+      qv::TJPEGImage read;
+      read.ReadJpegFile(path);
+      for (const TSize& size : sizes) {
+        SCOPED_TRACE(file.name + " at depth " + std::to_string(depth) + " to " + std::to_string(size.width) + "x" +
+                     std::to_string(size.height));
+        const TOutcome expected = Outcome([&] { return DecodeThenResize(path, size.width, size.height); });
+        const TOutcome got = Outcome([&] { return qv::DecodeResized(*read.Data(), size.width, size.height); });
+        EXPECT_EQ(got.error, expected.error);
+        EXPECT_EQ(got.image, expected.image);
+      }
+    }
 }
