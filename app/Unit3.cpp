@@ -1,5 +1,6 @@
 #include "Unit3.h"
 
+#include <QCloseEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QShowEvent>
@@ -66,22 +67,26 @@ TForm3::TForm3(TForm1& main) : QWidget(&main, Qt::Tool), main_(main) {
 }
 
 void TForm3::openfile(const std::string& path) {
+  const auto snapshot = [this] {
+    main_.GetParams();
+    return main_.CurrentTarget();
+  };
   try {
-    model_.openfile(
-        path,
-        [this] {
-          main_.GetParams();
-          return main_.CurrentTarget();
-        },
-        *this);
+    if (prefetching_)
+      model_.openfile(path, snapshot, *this, prefetch_);
+    else
+      model_.openfile(path, snapshot, *this);
   } catch (...) {
     // What the failed step left of the frame and the picture is what the window shows.
     ShowFrame();
     ShowPicture();
+    // The run passes over a file that fails and opens the next one.
+    PrefetchFollowing();
     throw;
   }
   ShowFrame();
   ShowPicture();
+  PrefetchFollowing();
 }
 
 void TForm3::Timer1Timer() {
@@ -99,7 +104,46 @@ void TForm3::Timer1Timer() {
 void TForm3::Shape1MouseDown() {
   const std::string path = main_.makename(main_.Driver().fileIndex);
   model_.Savefile(path, main_.CurrentTarget());
-  main_.Driver().next();
+  try {
+    main_.Driver().next();
+  } catch (...) {
+    DropUnusedPrefetch();
+    throw;
+  }
+  DropUnusedPrefetch();
+}
+
+void TForm3::SetPrefetching(bool on) {
+  prefetching_ = on;
+  if (!on)
+    prefetch_.Cancel();
+}
+
+void TForm3::PrefetchFollowing() noexcept {
+  if (!prefetching_)
+    return;
+  try {
+    const TJobState& state = main_.State();
+    const int32_t count = main_.DisplayCount();
+    int32_t following = main_.Driver().fileIndex + 1;
+    if (following >= count) {
+      following = 0;
+      if (state.currentResolution >= state.resolutionCount) {
+        prefetch_.Cancel();
+        return;
+      }
+    }
+    if (following >= 0 && following < count)
+      prefetch_.Request(main_.PathAt(following));
+  } catch (...) {
+    // Reading ahead is only ever a saving; the file is read in its turn all the same.
+    prefetch_.Cancel();
+  }
+}
+
+void TForm3::DropUnusedPrefetch() noexcept {
+  if (!isVisible())
+    prefetch_.Cancel();
 }
 
 void TForm3::SetDisplaySize(int32_t width, int32_t height, bool) {
@@ -120,6 +164,12 @@ void TForm3::ShowFrame() {
 void TForm3::ShowPicture() {
   if (model_.displayed.HasPixels())
     Image1->SetImage(ToQImage(model_.displayed.GetPixels()));
+}
+
+void TForm3::closeEvent(QCloseEvent* event) {
+  QWidget::closeEvent(event);
+  // The user left the run; Start begins it again at file 0.
+  prefetch_.Cancel();
 }
 
 void TForm3::showEvent(QShowEvent* event) {

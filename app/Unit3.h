@@ -9,6 +9,7 @@
 #include <string>
 
 #include "imaging/CropModel.h"
+#include "imaging/Prefetcher.h"
 
 class QTimer;
 
@@ -60,6 +61,9 @@ public:
   void Shape1MouseDown();
 
   TCropModel& Model() { return model_; }
+  // Whether the next photo is read while the user places the frame (on by default).
+  void SetPrefetching(bool on);
+  TPrefetcher& Prefetch() { return prefetch_; }
 
   // ICropView: the display area is the client area.
   void SetDisplaySize(int32_t width, int32_t height, bool widthFirst) override;
@@ -72,13 +76,21 @@ public:
 
 protected:
   void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
 private:
   void ShowFrame();
   void ShowPicture();
+  // Asks for the file the next save will open: the next one of the list, or file 0 of
+  // the next pass after the last one.
+  void PrefetchFollowing() noexcept;
+  // Once no file is on screen, nothing read ahead will be opened.
+  void DropUnusedPrefetch() noexcept;
 
   TForm1& main_;
   TCropModel model_;
+  TPrefetcher prefetch_;
+  bool prefetching_ = true;
   bool placed_ = false;
 };
 
