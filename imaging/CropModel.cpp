@@ -88,13 +88,17 @@ void TCropModel::Resize(int32_t dw, int32_t dh, const TJPEGImage* decoded) {
   TJPEGImage work;
   work.CopyFrom(decoded && decoded->Data() == displayed.Data() ? *decoded : displayed);
   TPixelImage resized;
-  {
-    // Decodes a read file at full size; the large picture lives only in this block.
+  if (!work.HasPixels()) {
+    // A read file is decoded at full size, but its rows go into the resize as they come:
+    // the same pixels and errors as resizing the decoded picture, without holding it.
+    resized = DecodeResized(*work.Data(), dw, dh);
+  } else {
+    // The large picture lives only in this block.
     const TPixelImage source = work.GetPixels();
     resized.SetSize(dw, dh);
     SmoothResize(dw, dh, source, resized);
-    work.AssignPixels(resized);
   }
+  work.AssignPixels(resized);
   TJPEGImage fitted;
   fitted.CopyFrom(work);
   displayed = fitted;
