@@ -116,6 +116,7 @@ for photo in "${photos[@]}"; do
     done
     echo
     echo "$(basename "$photo") (${width} x ${height}, $bytes bytes) -> $target"
+    echo
     printf '| %-24s | %12s | %9s | %15s |\n' "command" "median (ms)" "x floor" "peak memory MiB"
     printf '|%s|%s|%s|%s|\n' "--------------------------" "--------------" "-----------" "-----------------"
     for i in "${!names[@]}"; do
