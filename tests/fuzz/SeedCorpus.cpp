@@ -4,6 +4,7 @@
 //   qv-seed-corpus CODEC_FOLDER NAMING_FOLDER
 
 #include <cstdio>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -89,15 +90,26 @@ int main(int argc, char** argv) {
     if (!Write(codec + "/" + seed.name + ".jpg", seed.bytes))
       return 1;
 
-  // Naming inputs: option bytes, then texts as FuzzedDataProvider takes them (a backslash
-  // ends a text). Cyrillic, Ё, a separator, "..", invalid UTF-8 and a NUL.
-  const std::vector<std::string> names = {
-      std::string("\x01\x00\x00\x01\x01\x00\x01", 7) + "\xb0\x00\xdc\x00\x02" + "wall\\hd\\Зима\\Фото.jpg\\",
-      std::string("\x01\x01\x01\x01\x01\x01\x01", 7) + "\x10\x01\x20\x01\x00" + "Ёлка\\ъ\\a/../b\\Щука.jpeg\\",
-      std::string("\x00\x00\x00\x00\x00\x01\x01", 7) + "\x00\x00\x00\x00\x01" + "\xff\xfe\\\xd0\\\xe2\x82\\x\xc3\x28.jpg\\",
-      std::string("\x00\x00\x01\x00\x01\x00\x01", 7) + "\x01\x00\x01\x00\x00" + std::string("p\0q\\s\\../../x\\", 15),
-      std::string("\x00\x00\x00\x01\x01\x01\x01", 7) + "\x00\x00\x00\x00\x03" + "№\\中文\\😀\\日本.JPG\\",
+  // Naming inputs as FuzzedDataProvider reads them: texts from the front (a backslash ends
+  // one), the option bytes and numbers from the back. Cyrillic, Ё, a separator, "..",
+  // invalid UTF-8, other scripts and a NUL.
+  const std::string options[] = {
+      std::string("\x02\x00\xdc\x00\xb0\x01\x00\x01\x01\x00\x00\x01", 12),
+      std::string("\x00\x01\x20\x01\x10\x01\x01\x01\x01\x01\x01\x01", 12),
+      std::string("\x01\x00\x00\x00\x00\x01\x01\x00\x00\x00\x00\x00", 12),
+      std::string("\x00\x00\x01\x00\x01\x01\x00\x01\x00\x01\x00\x00", 12),
+      std::string("\x03\x00\x00\x00\x00\x01\x01\x01\x00\x00\x00\x00", 12),
   };
+  const std::string texts[] = {
+      "wall\\hd\\Зима\\Фото.jpg\\",
+      "Ёлка\\ъ\\a/../b\\Щука.jpeg\\",
+      "\xff\xfe\\\xd0\\\xe2\x82\\x\xc3\x28.jpg\\",
+      std::string("p\0q\\s\\../../x\\", 14),
+      "№\\中文\\😀\\日本.JPG\\",
+  };
+  std::vector<std::string> names;
+  for (size_t i = 0; i < std::size(texts); ++i)
+    names.push_back(texts[i] + options[i]);
   for (size_t i = 0; i < names.size(); ++i)
     if (!Write(naming + "/name-" + std::to_string(i), Bytes(names[i].begin(), names[i].end())))
       return 1;

@@ -49,7 +49,7 @@ public:
   }
 
   // Checks exactly these resolutions of the settings window, by their texts.
-  void Check(const std::vector<std::string>& texts) {
+  void CheckResolutions(const std::vector<std::string>& texts) {
     for (qv::TResolutionItem& item : settings.resolutionItems) {
       item.checked = false;
       for (const std::string& text : texts)

@@ -70,7 +70,7 @@ protected:
 
 TEST_F(RunTrouble, SourcesChangedAfterListingAreSkippedWithTheirError) {
   TRealSurroundings run(Output("out"));
-  run.Check({"176x220"});
+  run.CheckResolutions({"176x220"});
   const std::string names[] = {"a.jpg", "gone.jpg", "text.jpg", "folder.jpg", "swapped.jpg", "pipe.jpg", "z.jpg"};
   for (const std::string& name : names)
     run.list.addfile(Photo(name, 60, 40));
@@ -104,7 +104,7 @@ TEST_F(RunTrouble, SourcesChangedAfterListingAreSkippedWithTheirError) {
 
 TEST_F(RunTrouble, AnUnreadableSourceIsSkipped) {
   TRealSurroundings run(Output("out"));
-  run.Check({"176x220"});
+  run.CheckResolutions({"176x220"});
   run.list.addfile(Photo("locked.jpg", 60, 40));
   run.list.addfile(Photo("b.jpg", 60, 40));
   ::chmod((dir / "locked.jpg").c_str(), 0);
@@ -118,7 +118,7 @@ TEST_F(RunTrouble, AnUnreadableSourceIsSkipped) {
 
 TEST_F(RunTrouble, AMissingOutputFolderFailsTheSaveAndTheSameFileStays) {
   TRealSurroundings run(dir / "none/");
-  run.Check({"176x220"});
+  run.CheckResolutions({"176x220"});
   run.settings.folderPerResolutionBox = true;
   run.list.addfile(Photo("a.jpg", 60, 40));
   run.Start();
@@ -142,7 +142,7 @@ TEST_F(RunTrouble, AReadOnlyOutputFolderFailsTheSave) {
   if (::access((dir / "out").c_str(), W_OK) == 0)
     GTEST_SKIP() << "this user writes into read-only folders";
   TRealSurroundings run(out);
-  run.Check({"176x220"});
+  run.CheckResolutions({"176x220"});
   run.list.addfile(Photo("a.jpg", 60, 40));
   run.Start();
   run.Confirm();
@@ -156,7 +156,7 @@ TEST_F(RunTrouble, AShortWriteOnAFullDiskKeepsTheEarlierFile) {
   const Bytes earlier = {'o', 'l', 'd'};
   WriteFile(out + "a.JPG", earlier);
   TRealSurroundings run(out);
-  run.Check({"176x220"});
+  run.CheckResolutions({"176x220"});
   run.list.addfile(Photo("a.jpg", 60, 40));
   run.Start();
   TFillingDisk disk;
@@ -187,7 +187,7 @@ TEST_F(RunTrouble, ARealFullDiskKeepsTheEarlierFile) {
   } unmount{disk};
 
   TRealSurroundings run(disk + "/");
-  run.Check({"176x220"});
+  run.CheckResolutions({"176x220"});
   // A picture that encodes to far more than a few kilobytes.
   WriteFile(dir / "noise.jpg", MakePhoto({.width = 400, .height = 400, .quality = 100}));
   run.list.addfile(dir / "noise.jpg");
@@ -208,7 +208,6 @@ TEST_F(RunTrouble, ARealFullDiskKeepsTheEarlierFile) {
   run.Confirm();
   EXPECT_EQ(run.errorBox, std::vector<std::string>{"Stream write error."});
   EXPECT_EQ(ReadFile(disk + "/noise-176x220.JPG"), earlier);
-  EXPECT_EQ(fs::directory_iterator(disk) == fs::directory_iterator(), false);
   std::set<std::string> left;
   for (const auto& entry : fs::directory_iterator(disk))
     left.insert(entry.path().filename().string());
@@ -221,7 +220,7 @@ TEST_F(RunTrouble, ARealFullDiskKeepsTheEarlierFile) {
 
 TEST_F(RunTrouble, NamesBeyondCyrillicAndLatinAreNeverConfused) {
   TRealSurroundings run(Output("out"));
-  run.Check({"176x220"});
+  run.CheckResolutions({"176x220"});
   // Not UTF-8, other scripts, an emoji, a composed and a decomposed é, two lone bytes.
   const std::vector<std::string> names = {"\xff\xfe", "中文", "😀", "\xc3\xa9", "e\xcc\x81", "\xd0", "\xd1",
                                           "Фото\xd0", "Ёж"};
@@ -257,7 +256,7 @@ TEST_F(RunTrouble, SeparatorsInNamesLandWhereThePathSays) {
   const std::string out = Output("out");
   fs::create_directory(out + "sub");
   TRealSurroundings run(out);
-  run.Check({"176x220"});
+  run.CheckResolutions({"176x220"});
   run.settings.askNameBox = true;
   run.input.typed = {"sub/deep", "missing/x", "/../none/x", "../beside", "/", "sub/../flat"};
   for (int i = 0; i < 5; ++i)
@@ -279,7 +278,7 @@ TEST_F(RunTrouble, SeparatorsInNamesLandWhereThePathSays) {
   EXPECT_EQ(dir.Everything(), expected);
   // A prefix with a separator in it works the same way; folder per resolution keeps it inside.
   TRealSurroundings prefixed(out);
-  prefixed.Check({"176x220"});
+  prefixed.CheckResolutions({"176x220"});
   prefixed.settings.prefixBox = true;
   prefixed.settings.prefixText = "sub";
   prefixed.settings.folderPerResolutionBox = true;

@@ -17,7 +17,7 @@ TEST(Stress, TwoHundredPhotosAtThreeSizes) {
   TTempFolder dir;
   std::filesystem::create_directory(dir / "out");
   TRealSurroundings run(dir / "out/");
-  run.Check({"96x65", "176x220", "240x320"});
+  run.CheckResolutions({"96x65", "176x220", "240x320"});
   run.settings.folderPerResolutionBox = true;
   run.settings.sliderPosition = 20;
   std::filesystem::create_directory(dir / "in");
