@@ -107,7 +107,7 @@ TEST_F(RunDriverTest, StartWithNoResolutionCheckedShowsTheMessageAndNothingElse)
   env.paths = {kA, kB};
   settings.resolutionItems[k176x220].checked = false;
   Start();
-  // The Windows design showed the window and cut to a 0 x 0 frame.
+  // Without this refusal the window would open on a 0 x 0 frame that cannot be pressed.
   EXPECT_EQ(env.log, (Log{"DisplayCount", "AnyResolutionChecked", Resolutions()}));
   EXPECT_FALSE(env.visible);
   EXPECT_EQ(state.targetWidth, 0);
@@ -229,7 +229,7 @@ TEST_F(RunDriverTest, SecondJobAfterACompletedOneRunsEveryResolutionAgain) {
   env.paths = {kB};
   Start();
   RunToEnd();
-  // The Windows design began the second job at its last pass and cut 240 x 320 only.
+  // Without the reset the second job would begin at its last pass and cut 240 x 320 only.
   EXPECT_EQ(saves, (Log{kA + " 176x220", kA + " 240x320", kB + " 176x220", kB + " 240x320"}));
 }
 
@@ -311,7 +311,7 @@ TEST_F(RunDriverTest, SourceFailingAfterASaveIsReportedAndSkipped) {
   Start();
   env.log.clear();
   Confirm();
-  // The Windows design stopped here with a's picture on screen for b's name.
+  // Without the skip, a's picture would stay on screen to be saved under b's name.
   EXPECT_EQ(env.Actions(), (Log{"SetProgressPosition(1)", "openfile(" + kB + ")", Cannot(kB), "SetProgressPosition(2)",
                                 "openfile(" + kC + ")"}));
   EXPECT_EQ(driver.fileIndex, 2);
