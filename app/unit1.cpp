@@ -285,12 +285,15 @@ void TForm1::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void TForm1::dropEvent(QDropEvent* event) {
-  std::vector<std::string> paths;
-  for (const QUrl& url : event->mimeData()->urls())
-    if (url.isLocalFile())
-      paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
   event->acceptProposedAction();
-  Guard(services_.errorBox, [this, &paths] { files_.AddPaths(paths); });
+  // Gathering the paths allocates too, so it runs inside the guard with the intake.
+  Guard(services_.errorBox, [this, event] {
+    std::vector<std::string> paths;
+    for (const QUrl& url : event->mimeData()->urls())
+      if (url.isLocalFile())
+        paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+    files_.AddPaths(paths);
+  });
 }
 
 } // namespace qv
