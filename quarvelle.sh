@@ -16,7 +16,7 @@ esac
 
 packages=(
   cmake g++ ninja-build pkg-config
-  libjpeg62-turbo-dev
+  libjpeg62-turbo-dev libjpeg-turbo-progs
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool
