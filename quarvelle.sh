@@ -21,7 +21,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool
   clang-14 libclang-rt-14-dev
-  qt6-l10n-tools qt6-translations-l10n
+  qt6-l10n-tools qt6-tools-dev qt6-translations-l10n
   dpkg-dev file lintian desktop-file-utils appstream
 )
 
