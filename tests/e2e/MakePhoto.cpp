@@ -8,21 +8,13 @@
 #include <string>
 
 #include "imaging/JPEGImage.h"
-#include "imaging/PixelImage.h"
+#include "support/Photos.h"
 
 int main(int argc, char** argv) {
   try {
     const std::string command = argc > 1 ? argv[1] : "";
     if (command == "make" && argc == 5) {
-      const int32_t width = std::atoi(argv[3]);
-      const int32_t height = std::atoi(argv[4]);
-      qv::TPixelImage pixels(width, height);
-      for (int32_t y = 0; y < height; ++y)
-        for (int32_t x = 0; x < width; ++x)
-          pixels.SetPixel(x, y, {static_cast<uint8_t>(x % 256), static_cast<uint8_t>(y % 256), 128});
-      qv::TJPEGImage jpeg;
-      jpeg.AssignPixels(pixels);
-      jpeg.WriteJpegFile(argv[2]);
+      qvtest::WriteJpeg(argv[2], {.width = std::atoi(argv[3]), .height = std::atoi(argv[4])});
       return 0;
     }
     if (command == "size" && argc == 3) {

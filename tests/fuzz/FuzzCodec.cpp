@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "imaging/CropModel.h"
@@ -14,21 +13,14 @@
 #include "imaging/PixelImage.h"
 #include "imaging/SmoothResize.h"
 #include "job/Errors.h"
+#include "support/TempDir.h"
 
 namespace {
 
-// Made once and kept for the whole run; removed at exit, so the text must outlive the
-// static destructors.
+// Made once and kept for the whole run, removed at its end.
 const std::string& Folder() {
-  static const std::string* folder = [] {
-    std::string pattern = (std::filesystem::temp_directory_path() / "qv-fuzz-codec-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr)
-      std::abort();
-    auto* kept = new std::string(pattern);
-    std::atexit([] { std::filesystem::remove_all(*folder); });
-    return kept;
-  }();
-  return *folder;
+  static const qvtest::TTempDir folder;
+  return folder.path();
 }
 
 void Check(bool promise, const char* what) {

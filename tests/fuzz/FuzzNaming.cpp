@@ -21,23 +21,16 @@
 #include "job/SourceList.h"
 #include "job/Translit.h"
 #include "job/Utf8.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// Made once and kept for the whole run; removed at exit, so the text must outlive the
-// static destructors.
+// Made once and kept for the whole run, removed at its end.
 const std::string& Folder() {
-  static const std::string* folder = [] {
-    std::string pattern = (fs::temp_directory_path() / "qv-fuzz-naming-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr)
-      std::abort();
-    auto* kept = new std::string(pattern);
-    std::atexit([] { fs::remove_all(*folder); });
-    return kept;
-  }();
-  return *folder;
+  static const qvtest::TTempDir folder;
+  return folder.path();
 }
 
 // The path being made, shown when a promise is broken.

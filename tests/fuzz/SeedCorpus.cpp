@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "BadJpegs.h"
+#include "support/Photos.h"
 
-using namespace qvrel;
+using namespace qvtest;
 
 namespace {
 
@@ -23,7 +23,7 @@ std::vector<TNamed> Photos() {
   std::vector<TNamed> photos;
   auto add = [&](const std::string& name, const TJpegKind& kind) {
     try {
-      photos.push_back({name, MakePhoto(kind)});
+      photos.push_back({name, MakeJpeg(kind)});
     } catch (...) {
       // A kind this library cannot write (arithmetic coding is optional) is left out.
     }

@@ -7,10 +7,11 @@
 #include <cstdio>
 #include <functional>
 
-#include "JpegFixtures.h"
 #include "imaging/CropModel.h"
 #include "imaging/Prefetcher.h"
 #include "job/Errors.h"
+#include "support/JpegTools.h"
+#include "support/TempDir.h"
 
 using qv::TCropModel;
 using qv::TPixelImage;
@@ -56,10 +57,7 @@ void PrintTo(const TOutcome& o, std::ostream* out) {
 
 class PrefetcherTest : public ::testing::Test {
 protected:
-  std::string Jpeg(const std::string& name, int w, int h, const TJpegOptions& options = {}) {
-    WriteBytes(dir / name, MakeJpeg(w, h, Pattern, options));
-    return dir / name;
-  }
+  std::string Jpeg(const std::string& name, const TJpegKind& kind) { return WriteJpeg(dir / name, kind); }
 
   // Opens previous and then path in a fresh model, the second through prefetched if given.
   TOutcome Open(const std::string& previous, const std::string& path, TTarget target, TPrefetcher* prefetched) {
@@ -101,8 +99,8 @@ protected:
 
 TEST_F(PrefetcherTest, TakeHandsOutTheFileAsReadAndDecodedOnlyForItsPath) {
   TPrefetcher prefetcher(kNoSettling);
-  const std::string a = Jpeg("a.jpg", 61, 47);
-  const std::string b = Jpeg("b.jpg", 30, 20, {.components = 1});
+  const std::string a = Jpeg("a.jpg", {61, 47});
+  const std::string b = Jpeg("b.jpg", {.width = 30, .height = 20, .components = 1});
 
   // Take waits for a read under way.
   prefetcher.Request(a);
@@ -115,7 +113,7 @@ TEST_F(PrefetcherTest, TakeHandsOutTheFileAsReadAndDecodedOnlyForItsPath) {
   EXPECT_EQ(got->file.Height(), 47);
   EXPECT_EQ(got->decoded.Data(), got->file.Data());
   ASSERT_TRUE(got->decoded.HasPixels());
-  EXPECT_EQ(got->decoded.GetPixels(), ReferenceDecode(ReadBytes(a)));
+  EXPECT_EQ(Difference(Djpeg(a), got->decoded.GetPixels()), "");
   EXPECT_EQ(prefetcher.Hits(), 1);
   // Nothing waits after a Take.
   EXPECT_FALSE(prefetcher.Take(a));
@@ -147,13 +145,13 @@ TEST_F(PrefetcherTest, TakeHandsOutTheFileAsReadAndDecodedOnlyForItsPath) {
 
 TEST_F(PrefetcherTest, FileChangedSinceItsReadIsNotHandedOut) {
   const std::string path = dir / "photo.jpg";
-  const Bytes original = MakeJpeg(48, 32, Pattern);
+  const Bytes original = MakeJpeg({48, 32});
   struct TChange {
     const char* what;
     std::function<void()> change;
   };
   const TChange changes[] = {
-      {"other size", [&] { WriteBytes(path, MakeJpeg(50, 32, Pattern)); }},
+      {"other size", [&] { WriteBytes(path, MakeJpeg({50, 32})); }},
       {"same bytes, other modification time",
        [&] {
          struct stat info {};
@@ -198,7 +196,7 @@ TEST_F(PrefetcherTest, FileChangedSinceItsReadIsNotHandedOut) {
 // With or without the file read ahead, openfile leaves the same state and raises the
 // same error; a file the background could not read is read again in its turn.
 TEST_F(PrefetcherTest, OpenfileLeavesTheSameStateAndErrorsWithPrefetch) {
-  const std::string previous = Jpeg("previous.jpg", 300, 200);
+  const std::string previous = Jpeg("previous.jpg", {300, 200});
   WriteBytes(dir / "empty.jpg", {});
   WriteBytes(dir / "text.jpg", {'h', 'e', 'l', 'l', 'o'});
   struct TCase {
@@ -208,17 +206,17 @@ TEST_F(PrefetcherTest, OpenfileLeavesTheSameStateAndErrorsWithPrefetch) {
     int hits; // whether the background's file was used
   };
   const TCase cases[] = {
-      {Jpeg("wide.jpg", 640, 480), {320, 240, 0}, "", 1},
-      {Jpeg("tall.jpg", 500, 1000, {.progressive = true}), {240, 320, 0}, "", 1},
-      {Jpeg("gray.jpg", 90, 70, {.components = 1}), {176, 220, 0}, "", 1},
-      {Jpeg("small.jpg", 100, 100), {176, 220, 0}, "", 1},
+      {Jpeg("wide.jpg", {640, 480}), {320, 240, 0}, "", 1},
+      {Jpeg("tall.jpg", {.width = 500, .height = 1000, .progressive = true}), {240, 320, 0}, "", 1},
+      {Jpeg("gray.jpg", {.width = 90, .height = 70, .components = 1}), {176, 220, 0}, "", 1},
+      {Jpeg("small.jpg", {100, 100}), {176, 220, 0}, "", 1},
       {dir / "missing.jpg", {120, 96, 0}, "Cannot open file \"" + dir / "missing.jpg" + "\". No such file or directory", 0},
       {dir / "empty.jpg", {120, 96, 0}, "Invalid floating point operation", 0},
       {dir / "text.jpg", {120, 96, 0}, "JPEG error #53", 0},
       // Read, then refused in the decode.
-      {Jpeg("cmyk.jpg", 16, 16, {.components = 4}), {120, 96, 0}, "JPEG error #27", 0},
+      {Jpeg("cmyk.jpg", {.width = 16, .height = 16, .components = 4}), {120, 96, 0}, "JPEG error #27", 0},
       // Decoded in the background, then refused by the resize.
-      {Jpeg("line.jpg", 40, 1), {120, 96, 0}, "Scan line index out of range", 1},
+      {Jpeg("line.jpg", {40, 1}), {120, 96, 0}, "Scan line index out of range", 1},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.path);
@@ -236,7 +234,7 @@ TEST_F(PrefetcherTest, OpenfileLeavesTheSameStateAndErrorsWithPrefetch) {
 }
 
 TEST_F(PrefetcherTest, CancelAndDestructionDropWhatWasAskedFor) {
-  const std::string large = Jpeg("large.jpg", 3000, 2000);
+  const std::string large = Jpeg("large.jpg", {3000, 2000});
   {
     TPrefetcher prefetcher(kNoSettling);
     prefetcher.Request(large);

@@ -2,13 +2,14 @@
 
 #include <vector>
 
-#include "JpegFixtures.h"
 #include "imaging/SmoothResize.h"
 #include "job/Errors.h"
+#include "support/Photos.h"
 
 using qv::SmoothResize;
 using qv::TBGR;
 using qv::TPixelImage;
+using qvtest::ColourFn;
 using qvtest::MakeImage;
 using Rows = std::vector<std::vector<int>>;
 
@@ -45,6 +46,26 @@ TEST(SmoothResize, WorkedExamples) {
   TPixelImage two = MakeImage(2, 2, [](int x, int y) { return TBGR{B(10 + x), B(20 + y), B(30 + x + y)}; });
   SmoothResize(3, 3, two, dst);
   EXPECT_EQ(dst, MakeImage(3, 3, [&](int, int) { return two.Pixel(0, 0); }));
+}
+
+// More values worked out by hand the same way. 4 x 3 to 3 x 2: xStep 109227, so column 1
+// sits at fraction 43691 between source columns 1 and 2 (60 and 120 give 100) and the last
+// column, clamped to columns 2 and 3, keeps its fraction 21846 (120 and 180 give 140);
+// rows use fy = 0, the lower row's weight of 1 dropped by the shift. 3 x 4 to 2 x 3 is the
+// same along the rows, with the lower weights fy + 1. Half way from 0 to 255 the shift
+// truncates 127.5 to 127.
+TEST(SmoothResize, HandWorkedValues) {
+  struct Case { int sw, sh, dw, dh; ColourFn blue; Rows expected; };
+  const Case cases[] = {
+      {4, 3, 3, 2, [](int x, int y) { return TBGR{B(60 * x + y), 0, 0}; }, {{0, 100, 140}, {1, 101, 141}}},
+      {3, 4, 2, 3, [](int x, int y) { return TBGR{B(60 * y + x), 0, 0}; }, {{0, 1}, {100, 101}, {140, 141}}},
+      {2, 2, 3, 2, [](int, int y) { return TBGR{B(255 * y), 0, 0}; }, {{0, 0, 0}, {127, 127, 127}}},
+  };
+  for (const Case& c : cases) {
+    TPixelImage dst;
+    SmoothResize(c.dw, c.dh, MakeImage(c.sw, c.sh, c.blue), dst);
+    EXPECT_EQ(Channel(dst), c.expected) << c.sw << "x" << c.sh << " -> " << c.dw << "x" << c.dh;
+  }
 }
 
 TEST(SmoothResize, UniformSourceStaysUniform) {

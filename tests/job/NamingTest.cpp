@@ -4,7 +4,7 @@
 #include "job/PosixServices.h"
 #include "job/Services.h"
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -136,7 +136,7 @@ TEST(Makename, IndexPastTheListFailsBeforeAnyFolderIsMade) {
 }
 
 TEST(Makename, OneRealFolderPerResolution) {
-  const TTempDir temp;
+  const qvtest::TTempDir temp;
   TJobState state = DefaultState(temp.path() + "/");
   TFakeInputBox input;
   TPosixFolderMaker folders;

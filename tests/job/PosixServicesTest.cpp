@@ -1,6 +1,6 @@
 #include "job/PosixServices.h"
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +28,7 @@ protected:
     fs::create_symlink(temp / "folder.jpg", temp / "folderlink.jpg");
   }
 
-  TTempDir temp;
+  qvtest::TTempDir temp;
   TPosixOpenTest openTest;
 };
 

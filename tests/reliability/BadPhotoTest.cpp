@@ -11,8 +11,8 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
-#include "BadJpegs.h"
-#include "TempFolder.h"
+#include "support/Photos.h"
+#include "support/TempDir.h"
 #include "imaging/CropModel.h"
 #include "imaging/JPEGImage.h"
 #include "imaging/SafeWriter.h"
@@ -26,7 +26,7 @@
 #endif
 #endif
 
-using namespace qvrel;
+using namespace qvtest;
 
 namespace {
 
@@ -37,7 +37,7 @@ std::string JpegError(int code) {
 class BadPhoto : public ::testing::Test {
 protected:
   std::string Put(const std::string& name, const Bytes& bytes) {
-    WriteFile(dir / name, bytes);
+    WriteBytes(dir / name, bytes);
     return dir / name;
   }
   // What the error box shows for opening path at 176 x 220, or "" when it opened.
@@ -59,17 +59,17 @@ protected:
     EXPECT_EQ(std::pair(written.Width(), written.Height()), std::pair(176, 220));
   }
 
-  TTempFolder dir;
+  TTempDir dir;
   qv::TCropModel model;
   qv::TPlainCropView view;
-  Bytes baseline = MakePhoto({.width = 48, .height = 32});
+  Bytes baseline = MakeJpeg({.width = 48, .height = 32});
   std::string good = Put("good.jpg", baseline);
 };
 
 } // namespace
 
 TEST_F(BadPhoto, BrokenFilesGiveTheirExactError) {
-  const Bytes progressive = MakePhoto({.width = 48, .height = 32, .progressive = true});
+  const Bytes progressive = MakeJpeg({.width = 48, .height = 32, .progressive = true});
   const size_t scan = ScanStart(baseline);
   Bytes sofAsSos = baseline;
   sofAsSos[FindMarker(baseline, 0xC0) + 1] = 0xDA;
@@ -96,7 +96,7 @@ TEST_F(BadPhoto, BrokenFilesGiveTheirExactError) {
       {"tables marker lost", lostTables, JpegError(JERR_NO_QUANT_TABLE)},
       {"frame header with a wrong length", badLength, JpegError(JERR_BAD_LENGTH)},
       {"lossless process", unknownProcess, JpegError(JERR_SOF_UNSUPPORTED)},
-      {"CMYK", MakePhoto({.width = 16, .height = 16, .components = 4}), JpegError(JERR_CONVERSION_NOTIMPL)},
+      {"CMYK", MakeJpeg({.width = 16, .height = 16, .components = 4}), JpegError(JERR_CONVERSION_NOTIMPL)},
       // libjpeg62-turbo decodes 8-bit samples only and says so for a 12-bit file.
       {"12-bit", WithPrecision(baseline, 12), JpegError(JERR_BAD_PRECISION)},
       {"12-bit progressive", WithPrecision(progressive, 12), JpegError(JERR_BAD_PRECISION)},
@@ -123,7 +123,7 @@ TEST_F(BadPhoto, OddButValidFilesOpenAsDesigned) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ASSERT_EQ(Open(Put("odd.jpg", MakePhoto(c.kind))), "");
+    ASSERT_EQ(Open(Put("odd.jpg", MakeJpeg(c.kind))), "");
     EXPECT_EQ(std::pair(model.displayed.Width(), model.displayed.Height()),
               std::pair(c.kind.width * 220 / c.kind.height, 220));
   }
@@ -132,7 +132,7 @@ TEST_F(BadPhoto, OddButValidFilesOpenAsDesigned) {
   EXPECT_EQ(Open(Put("cut.jpg", CutAt(baseline, scan + (baseline.size() - scan) / 3))), "");
   EXPECT_EQ(model.displayed.Height(), 220);
   // One row is too few for the resize, as designed.
-  EXPECT_EQ(Open(Put("line.jpg", MakePhoto({.width = 60, .height = 1}))), "Scan line index out of range.");
+  EXPECT_EQ(Open(Put("line.jpg", MakeJpeg({.width = 60, .height = 1}))), "Scan line index out of range.");
   ExpectStillWorking();
 }
 
@@ -141,7 +141,7 @@ TEST_F(BadPhoto, PicturesTooLargeForMemoryAreRefusedWithOutOfMemory) {
   // before the library or the picture takes the memory.
   for (auto [w, h] : {std::pair<uint16_t, uint16_t>{65500, 65500}, {30000, 20000}}) {
     SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
-    for (const Bytes& jpeg : {baseline, MakePhoto({.width = 48, .height = 32, .progressive = true})}) {
+    for (const Bytes& jpeg : {baseline, MakeJpeg({.width = 48, .height = 32, .progressive = true})}) {
       const std::string path = Put("huge.jpg", WithSize(jpeg, w, h));
       qv::TJPEGImage header;
       header.ReadJpegFile(path);

@@ -14,12 +14,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "BadJpegs.h"
 #include "RealSurroundings.h"
-#include "TempFolder.h"
+#include "support/Photos.h"
+#include "support/TempDir.h"
 #include "imaging/SafeWriter.h"
 
 using namespace qvrel;
+using namespace qvtest;
 namespace fs = std::filesystem;
 
 namespace {
@@ -54,7 +55,7 @@ public:
 class RunTrouble : public ::testing::Test {
 protected:
   std::string Photo(const std::string& name, int w, int h) {
-    WriteFile(dir / name, MakePhoto({.width = w, .height = h}));
+    WriteBytes(dir / name, MakeJpeg({.width = w, .height = h}));
     return dir / name;
   }
   // An output folder inside the test's folder, with the separator the main window appends.
@@ -63,7 +64,7 @@ protected:
     return dir / name + "/";
   }
 
-  TTempFolder dir;
+  TTempDir dir;
 };
 
 } // namespace
@@ -77,7 +78,7 @@ TEST_F(RunTrouble, SourcesChangedAfterListingAreSkippedWithTheirError) {
   ASSERT_EQ(run.list.Count(), 7);
 
   fs::remove(dir / "gone.jpg");
-  WriteFile(dir / "text.jpg", {'h', 'e', 'l', 'l', 'o'});
+  WriteBytes(dir / "text.jpg", {'h', 'e', 'l', 'l', 'o'});
   fs::remove(dir / "folder.jpg");
   fs::create_directory(dir / "folder.jpg");
   Photo("swapped.jpg", 40, 80); // another photo under the same name: that one is cut
@@ -136,7 +137,7 @@ TEST_F(RunTrouble, AMissingOutputFolderFailsTheSaveAndTheSameFileStays) {
 
 TEST_F(RunTrouble, AReadOnlyOutputFolderFailsTheSave) {
   const std::string out = Output("out");
-  WriteFile(out + "a-176x220.JPG", {'o', 'l', 'd'});
+  WriteBytes(out + "a-176x220.JPG", {'o', 'l', 'd'});
   ::chmod(dir.path().c_str(), 0755);
   ::chmod((dir / "out").c_str(), 0555);
   if (::access((dir / "out").c_str(), W_OK) == 0)
@@ -148,13 +149,13 @@ TEST_F(RunTrouble, AReadOnlyOutputFolderFailsTheSave) {
   run.Confirm();
   EXPECT_EQ(run.errorBox,
             std::vector<std::string>{"Cannot create file \"" + out + "a-176x220.JPG\". Permission denied."});
-  EXPECT_EQ(ReadFile(out + "a-176x220.JPG"), (Bytes{'o', 'l', 'd'}));
+  EXPECT_EQ(ReadBytes(out + "a-176x220.JPG"), (Bytes{'o', 'l', 'd'}));
 }
 
 TEST_F(RunTrouble, AShortWriteOnAFullDiskKeepsTheEarlierFile) {
   const std::string out = Output("out");
   const Bytes earlier = {'o', 'l', 'd'};
-  WriteFile(out + "a.JPG", earlier);
+  WriteBytes(out + "a.JPG", earlier);
   TRealSurroundings run(out);
   run.CheckResolutions({"176x220"});
   run.list.addfile(Photo("a.jpg", 60, 40));
@@ -166,7 +167,7 @@ TEST_F(RunTrouble, AShortWriteOnAFullDiskKeepsTheEarlierFile) {
   } catch (const qv::Exception& error) {
     EXPECT_EQ(qv::ErrorBoxText(error.what()), "Stream write error.");
   }
-  EXPECT_EQ(ReadFile(out + "a.JPG"), earlier);
+  EXPECT_EQ(ReadBytes(out + "a.JPG"), earlier);
   EXPECT_EQ(dir.Everything(), (std::set<std::string>{"a.jpg", "out", "out/a.JPG"}));
   // Room again: the same cut is written whole.
   run.model.Savefile(out + "a.JPG", {176, 220, 0});
@@ -189,11 +190,11 @@ TEST_F(RunTrouble, ARealFullDiskKeepsTheEarlierFile) {
   TRealSurroundings run(disk + "/");
   run.CheckResolutions({"176x220"});
   // A picture that encodes to far more than a few kilobytes.
-  WriteFile(dir / "noise.jpg", MakePhoto({.width = 400, .height = 400, .quality = 100}));
+  WriteBytes(dir / "noise.jpg", MakeJpeg({.width = 400, .height = 400, .quality = 100}));
   run.list.addfile(dir / "noise.jpg");
   run.settings.sliderPosition = 0;
   const Bytes earlier(2000, 'o');
-  WriteFile(disk + "/noise-176x220.JPG", earlier);
+  WriteBytes(disk + "/noise-176x220.JPG", earlier);
   // Fill what is left.
   {
     const int fd = ::open((disk + "/filler").c_str(), O_WRONLY | O_CREAT, 0644);
@@ -207,7 +208,7 @@ TEST_F(RunTrouble, ARealFullDiskKeepsTheEarlierFile) {
   run.Start();
   run.Confirm();
   EXPECT_EQ(run.errorBox, std::vector<std::string>{"Stream write error."});
-  EXPECT_EQ(ReadFile(disk + "/noise-176x220.JPG"), earlier);
+  EXPECT_EQ(ReadBytes(disk + "/noise-176x220.JPG"), earlier);
   std::set<std::string> left;
   for (const auto& entry : fs::directory_iterator(disk))
     left.insert(entry.path().filename().string());

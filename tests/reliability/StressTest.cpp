@@ -7,14 +7,15 @@
 #include <filesystem>
 #include <string>
 
-#include "BadJpegs.h"
 #include "RealSurroundings.h"
-#include "TempFolder.h"
+#include "support/Photos.h"
+#include "support/TempDir.h"
 
 using namespace qvrel;
+using namespace qvtest;
 
 TEST(Stress, TwoHundredPhotosAtThreeSizes) {
-  TTempFolder dir;
+  TTempDir dir;
   std::filesystem::create_directory(dir / "out");
   TRealSurroundings run(dir / "out/");
   run.CheckResolutions({"96x65", "176x220", "240x320"});
@@ -30,7 +31,7 @@ TEST(Stress, TwoHundredPhotosAtThreeSizes) {
                          .progressive = i % 5 == 0,
                          .quality = 60 + i % 40};
     const std::string path = dir / ("in/photo-" + std::to_string(i) + ".jpg");
-    WriteFile(path, MakePhoto(kind));
+    WriteBytes(path, MakeJpeg(kind));
     run.list.addfile(path);
   }
   ASSERT_EQ(run.list.Count(), 200);

@@ -1,39 +1,24 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
-#include "JpegFixtures.h"
-#include "imaging/CropModel.h"
+#include "imaging/SmoothResize.h"
+#include "support/JpegTools.h"
+#include "support/TempDir.h"
 
 using namespace qvtest;
 
 namespace {
 
-struct TRun {
-  int status = -1;
-  std::string out, err;
-};
-
 class QuarvelleCut : public ::testing::Test {
 protected:
-  TRun Run(const std::vector<std::string>& args) {
-    std::string command = "'" QV_CUT_PROGRAM "'";
-    for (const std::string& arg : args)
-      command += " '" + arg + "'"; // the tests' arguments hold no quote
-    command += " >'" + dir / "stdout" + "' 2>'" + dir / "stderr" + "'";
-    int raw = std::system(command.c_str());
-    Bytes out = ReadBytes(dir / "stdout"), err = ReadBytes(dir / "stderr");
-    return TRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, std::string(out.begin(), out.end()),
-                std::string(err.begin(), err.end())};
+  TRun Cut(std::vector<std::string> args) {
+    args.insert(args.begin(), QV_CUT_PROGRAM);
+    return qvtest::Run(args);
   }
-  std::string Source(const std::string& name, int w, int h) {
-    WriteBytes(dir / name, MakeJpeg(w, h, Pattern));
-    return dir / name;
-  }
+  std::string Source(const std::string& name, int w, int h) { return WriteJpeg(dir / name, {w, h}); }
   TTempDir dir;
 };
 
@@ -51,34 +36,25 @@ TEST_F(QuarvelleCut, PlacesTheFrameAlongTheFreeAxis) {
   for (const Case& c : cases) {
     std::vector<std::string> args = c.args;
     args.push_back(dir / "out.jpg");
-    TRun run = Run(args);
+    TRun run = Cut(args);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, c.line + "\n");
   }
 }
 
-// The tool runs the crop window's own code: the same bytes as the model in-process.
-TEST_F(QuarvelleCut, WritesWhatTheCropModelWrites) {
+// The fitted picture it shows is the resize of djpeg's picture, and the wallpaper cjpeg's
+// file of the frame's region of it, at quality 100 - 30.
+TEST_F(QuarvelleCut, WritesCjpegsFileOfTheFramesRegion) {
   const std::string tall = Source("tall.jpg", 500, 1000);
-  TRun run = Run({"--size", "240x320", "--offset", "100", "--compression", "30", "--display-ppm", dir / "shown.ppm",
+  TRun run = Cut({"--size", "240x320", "--offset", "100", "--compression", "30", "--display-ppm", dir / "shown.ppm",
                   tall, dir / "out.jpg"});
   ASSERT_EQ(run.status, 0) << run.err;
-  qv::TCropModel model;
-  qv::TPlainCropView view;
-  model.openfile(tall, [] { return qv::TTarget{240, 320, 30}; }, view);
-  model.Shape1.top = 100;
-  model.Savefile(dir / "model.jpg", qv::TTarget{240, 320, 30});
-  EXPECT_EQ(ReadBytes(dir / "out.jpg"), ReadBytes(dir / "model.jpg"));
-
-  std::string header = "P6\n240 480\n255\n";
-  Bytes ppm(header.begin(), header.end());
-  qv::TPixelImage shown = model.displayed.GetPixels();
-  for (int y = 0; y < shown.Height(); ++y)
-    for (int x = 0; x < shown.Width(); ++x) {
-      qv::TBGR c = shown.Pixel(x, y);
-      ppm.insert(ppm.end(), {c.r, c.g, c.b});
-    }
-  EXPECT_EQ(ReadBytes(dir / "shown.ppm"), ppm);
+  const qv::TPixelImage shown = FromPnm(ReadBytes(dir / "shown.ppm"));
+  qv::TPixelImage expected;
+  qv::SmoothResize(240, 480, Djpeg(tall), expected);
+  EXPECT_EQ(Difference(expected, shown), "");
+  const qv::TPixelImage cut = MakeImage(240, 320, [&](int x, int y) { return shown.Pixel(x, y + 100); });
+  EXPECT_EQ(Difference(Cjpeg(cut, 70), ReadBytes(dir / "out.jpg")), "");
 }
 
 TEST_F(QuarvelleCut, FailuresPrintTheErrorTextAndExitOne) {
@@ -91,7 +67,7 @@ TEST_F(QuarvelleCut, FailuresPrintTheErrorTextAndExitOne) {
        "Cannot create file \"" + dir / "none/o.jpg" + "\". No such file or directory"},
   };
   for (const Case& c : cases) {
-    TRun run = Run({"--size", "176x220", c.source, c.output});
+    TRun run = Cut({"--size", "176x220", c.source, c.output});
     EXPECT_EQ(run.status, 1) << c.message;
     EXPECT_EQ(run.err.substr(0, run.err.find('\n')), c.message);
     EXPECT_EQ(run.out, "");
@@ -107,11 +83,11 @@ TEST_F(QuarvelleCut, WrongArgumentsShowTheUsage) {
       {"--size", "176x220", "--compression", "101", "a.jpg", "b.jpg"},
   };
   for (const auto& args : wrong) {
-    TRun run = Run(args);
+    TRun run = Cut(args);
     EXPECT_EQ(run.status, 2) << testing::PrintToString(args);
     EXPECT_NE(run.err.find("usage: quarvelle-cut --size WxH"), std::string::npos);
   }
-  TRun help = Run({"--help"});
+  TRun help = Cut({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("usage: quarvelle-cut --size WxH", 0), 0u);
 }

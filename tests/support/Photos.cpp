@@ -1,4 +1,4 @@
-#include "BadJpegs.h"
+#include "Photos.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -9,19 +9,14 @@
 
 #include <jpeglib.h>
 
-namespace qvrel {
+namespace qvtest {
 
-uint8_t PatternBlue(int x, int y) {
-  return static_cast<uint8_t>(x * 7 + y);
-}
-uint8_t PatternGreen(int, int y) {
-  return static_cast<uint8_t>(y * 5);
-}
-uint8_t PatternRed(int x, int y) {
-  return (x / 8 + y / 8) % 2 ? 220 : 30;
+qv::TBGR Pattern(int x, int y) {
+  return qv::TBGR{static_cast<uint8_t>(x * 7 + y), static_cast<uint8_t>(y * 5),
+                  static_cast<uint8_t>((x / 8 + y / 8) % 2 ? 220 : 30)};
 }
 
-Bytes MakePhoto(const TJpegKind& kind) {
+Bytes MakeJpeg(const TJpegKind& kind, const ColourFn& colour) {
   jpeg_compress_struct cinfo{};
   jpeg_error_mgr error{};
   cinfo.err = jpeg_std_error(&error);
@@ -46,9 +41,9 @@ Bytes MakePhoto(const TJpegKind& kind) {
   while (cinfo.next_scanline < cinfo.image_height) {
     const int y = static_cast<int>(cinfo.next_scanline);
     for (int x = 0; x < kind.width; ++x) {
-      const uint8_t rgbk[4] = {PatternRed(x, y), PatternGreen(x, y), PatternBlue(x, y), PatternGreen(y, x)};
-      for (int c = 0; c < kind.components; ++c)
-        row[static_cast<size_t>(x * kind.components + c)] = rgbk[c];
+      const qv::TBGR c = colour(x, y);
+      const uint8_t rgbk[4] = {c.r, c.g, c.b, static_cast<uint8_t>(255 - c.r)};
+      std::copy(rgbk, rgbk + kind.components, row.begin() + x * kind.components);
     }
     JSAMPROW rows[1] = {row.data()};
     jpeg_write_scanlines(&cinfo, rows, 1);
@@ -58,6 +53,19 @@ Bytes MakePhoto(const TJpegKind& kind) {
   Bytes bytes(buffer, buffer + size);
   std::free(buffer);
   return bytes;
+}
+
+std::string WriteJpeg(const std::string& path, const TJpegKind& kind, const ColourFn& colour) {
+  WriteBytes(path, MakeJpeg(kind, colour));
+  return path;
+}
+
+qv::TPixelImage MakeImage(int width, int height, const ColourFn& colour) {
+  qv::TPixelImage image(width, height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      image.SetPixel(x, y, colour(x, y));
+  return image;
 }
 
 namespace {
@@ -83,6 +91,13 @@ size_t FindSegment(const Bytes& jpeg, Match match) {
   return std::string::npos;
 }
 
+size_t FrameHeader(const Bytes& jpeg) {
+  const size_t sof = FindSegment(jpeg, IsFrameHeader);
+  if (sof == std::string::npos)
+    throw std::runtime_error("no frame header");
+  return sof;
+}
+
 } // namespace
 
 size_t FindMarker(const Bytes& jpeg, uint8_t code) {
@@ -97,9 +112,7 @@ size_t ScanStart(const Bytes& jpeg) {
 }
 
 Bytes WithSize(Bytes jpeg, uint16_t width, uint16_t height) {
-  const size_t sof = FindSegment(jpeg, IsFrameHeader);
-  if (sof == std::string::npos)
-    throw std::runtime_error("no frame header");
+  const size_t sof = FrameHeader(jpeg);
   // FF Cn, length (2), precision (1), height (2), width (2)
   jpeg[sof + 5] = static_cast<uint8_t>(height >> 8);
   jpeg[sof + 6] = static_cast<uint8_t>(height);
@@ -109,9 +122,7 @@ Bytes WithSize(Bytes jpeg, uint16_t width, uint16_t height) {
 }
 
 Bytes WithPrecision(Bytes jpeg, uint8_t bits) {
-  const size_t sof = FindSegment(jpeg, IsFrameHeader);
-  if (sof == std::string::npos)
-    throw std::runtime_error("no frame header");
+  const size_t sof = FrameHeader(jpeg);
   // Baseline is 8-bit only; a progressive frame stays progressive.
   if (jpeg[sof + 1] == 0xC0)
     jpeg[sof + 1] = 0xC1;
@@ -123,18 +134,31 @@ Bytes CutAt(const Bytes& jpeg, size_t length) {
   return Bytes(jpeg.begin(), jpeg.begin() + static_cast<ptrdiff_t>(std::min(length, jpeg.size())));
 }
 
-void WriteFile(const std::string& path, const Bytes& bytes) {
+void WriteBytes(const std::string& path, const Bytes& bytes) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   if (!file)
     throw std::runtime_error("cannot write " + path);
 }
 
-Bytes ReadFile(const std::string& path) {
+Bytes ReadBytes(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   if (!file)
     throw std::runtime_error("cannot read " + path);
   return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-} // namespace qvrel
+} // namespace qvtest
+
+void qv::PrintTo(const TPixelImage& image, std::ostream* out) {
+  *out << image.Width() << "x" << image.Height();
+  if (image.Width() * image.Height() > 64)
+    return;
+  for (int y = 0; y < image.Height(); ++y) {
+    *out << "\n ";
+    for (int x = 0; x < image.Width(); ++x) {
+      TBGR c = image.Pixel(x, y);
+      *out << " " << int(c.b) << "/" << int(c.g) << "/" << int(c.r);
+    }
+  }
+}
