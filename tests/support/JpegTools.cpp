@@ -50,6 +50,18 @@ Bytes Output(const std::vector<std::string>& args) {
   return Bytes(run.out.begin(), run.out.end());
 }
 
+// A binary PPM, red first, as cjpeg reads it.
+Bytes Ppm(const qv::TPixelImage& image) {
+  const std::string header = "P6\n" + std::to_string(image.Width()) + " " + std::to_string(image.Height()) + "\n255\n";
+  Bytes bytes(header.begin(), header.end());
+  for (int y = 0; y < image.Height(); ++y)
+    for (int x = 0; x < image.Width(); ++x) {
+      const qv::TBGR c = image.Pixel(x, y);
+      bytes.insert(bytes.end(), {c.r, c.g, c.b});
+    }
+  return bytes;
+}
+
 } // namespace
 
 qv::TPixelImage Djpeg(const std::string& jpeg, const std::vector<std::string>& switches) {
@@ -63,17 +75,6 @@ Bytes Cjpeg(const qv::TPixelImage& image, int quality) {
   TTempDir dir;
   WriteBytes(dir / "in.ppm", Ppm(image));
   return Output({QV_CJPEG, "-dct", "float", "-quality", std::to_string(quality), "-baseline", dir / "in.ppm"});
-}
-
-Bytes Ppm(const qv::TPixelImage& image) {
-  const std::string header = "P6\n" + std::to_string(image.Width()) + " " + std::to_string(image.Height()) + "\n255\n";
-  Bytes bytes(header.begin(), header.end());
-  for (int y = 0; y < image.Height(); ++y)
-    for (int x = 0; x < image.Width(); ++x) {
-      const qv::TBGR c = image.Pixel(x, y);
-      bytes.insert(bytes.end(), {c.r, c.g, c.b});
-    }
-  return bytes;
 }
 
 qv::TPixelImage FromPnm(const Bytes& pnm) {

@@ -26,8 +26,7 @@ qv::TPixelImage Djpeg(const std::string& jpeg, const std::vector<std::string>& s
 // The file `cjpeg -dct float -quality Q -baseline` writes for the picture, handed over as a PPM.
 Bytes Cjpeg(const qv::TPixelImage& image, int quality);
 
-// Binary PNM (P5 gray, P6 red first) to and from a picture.
-Bytes Ppm(const qv::TPixelImage& image);
+// A binary PNM (P5 gray, P6 red first) as a picture.
 qv::TPixelImage FromPnm(const Bytes& pnm);
 
 // "" when the pictures are alike; otherwise the sizes, or the first pixel (row by row)
