@@ -6,11 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
-#include "imaging/JPEGImage.h"
-
 namespace qv::test {
 
 namespace {
@@ -57,25 +52,6 @@ std::string TFakeDialogs::InputBox(const std::string& caption, const std::string
   std::string answer = nameAnswers.front();
   nameAnswers.pop_front();
   return answer;
-}
-
-TBGR PhotoPixel(int32_t x, int32_t y) {
-  return {static_cast<uint8_t>(x * 7 % 256), static_cast<uint8_t>(y * 5 % 256), static_cast<uint8_t>((x + y) % 256)};
-}
-
-void WritePhoto(const std::string& path, int32_t width, int32_t height) {
-  TPixelImage pixels(width, height);
-  for (int32_t y = 0; y < height; ++y)
-    for (int32_t x = 0; x < width; ++x)
-      pixels.SetPixel(x, y, PhotoPixel(x, y));
-  TJPEGImage jpeg;
-  jpeg.AssignPixels(pixels);
-  jpeg.WriteJpegFile(path);
-}
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 TProgram::TProgram() {

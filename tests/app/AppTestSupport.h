@@ -1,6 +1,6 @@
 #pragma once
-// What the window tests share: fakes for every platform service, a temporary folder,
-// test photographs made here, and the whole program built from its start-up.
+// What the window tests share: fakes for every platform service, a temporary folder, and
+// the whole program built from its start-up; test photographs come from tests/support.
 
 #include <QPoint>
 #include <QTemporaryDir>
@@ -16,8 +16,8 @@
 #include "Dialogs.h"
 #include "ErrorBox.h"
 #include "Startup.h"
-#include "imaging/PixelImage.h"
 #include "job/PosixServices.h"
+#include "support/Photos.h"
 
 namespace qv::test {
 
@@ -48,10 +48,8 @@ public:
   QPoint pos;
 };
 
-// The gradient every test photo is made of, so expected pixels can be told apart.
-TBGR PhotoPixel(int32_t x, int32_t y);
-void WritePhoto(const std::string& path, int32_t width, int32_t height);
-std::vector<uint8_t> ReadBytes(const std::string& path);
+using qvtest::ReadBytes;
+using qvtest::WriteJpeg;
 
 // The whole program with fake dialogs, error box and pointer, real files and folders.
 class TProgram {

@@ -105,9 +105,9 @@ QStringList ListedNames(TPictureOpenDialog& dialog) {
 TEST(PictureOpenDialog, ListsJpegEndingsOfAnyCaseAndPreviewsWithOurCodec) {
   QTemporaryDir folder;
   const QString base = folder.path() + "/";
-  WritePhoto((base + "a.jpg").toStdString(), 40, 30);
-  WritePhoto((base + "B.JPG").toStdString(), 12, 20);
-  WritePhoto((base + "c.Jpeg").toStdString(), 8, 8);
+  WriteJpeg((base + "a.jpg").toStdString(), {40, 30});
+  WriteJpeg((base + "B.JPG").toStdString(), {12, 20});
+  WriteJpeg((base + "c.Jpeg").toStdString(), {8, 8});
   std::ofstream((base + "broken.jpg").toStdString()) << "not a picture";
   std::ofstream((base + "d.png").toStdString()) << "png";
 

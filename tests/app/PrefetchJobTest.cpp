@@ -66,10 +66,10 @@ TJobRecord RunJob(bool prefetching) {
   std::filesystem::create_directory(out);
   const std::vector<std::string> sources = {program.Path("a.jpg"), program.Path("b.jpg"), program.Path("c.jpg"),
                                             program.Path("d.jpg"), program.Path("e.jpg")};
-  WritePhoto(sources[0], 900, 600);
-  WritePhoto(sources[1], 400, 700);
-  WritePhoto(sources[2], 250, 250);
-  WritePhoto(sources[3], 333, 222);
+  WriteJpeg(sources[0], {900, 600});
+  WriteJpeg(sources[1], {400, 700});
+  WriteJpeg(sources[2], {250, 250});
+  WriteJpeg(sources[3], {333, 222});
   std::ofstream(sources[4]) << "hello";
   program.ChooseOutputFolder(out);
   program.AddByDialog(sources);
@@ -83,7 +83,7 @@ TJobRecord RunJob(bool prefetching) {
     // Each file is changed once it has been read ahead, in the first pass.
     form3.Prefetch().Wait();
     if (press == 1)
-      WritePhoto(sources[2], 260, 250);
+      WriteJpeg(sources[2], {260, 250});
     if (press == 2)
       std::filesystem::remove(sources[3]);
     // Half a frame along the free axis from the start.
@@ -136,8 +136,8 @@ TEST(PrefetchJob, ProgramEndsWithAReadUnderWay) {
   {
     TProgram program;
     program.Form3().Prefetch().SetSettleTime(std::chrono::nanoseconds(0));
-    WritePhoto(program.Path("small.jpg"), 300, 200);
-    WritePhoto(program.Path("large.jpg"), 3000, 2000);
+    WriteJpeg(program.Path("small.jpg"), {300, 200});
+    WriteJpeg(program.Path("large.jpg"), {3000, 2000});
     program.ChooseOutputFolder(program.Path(""));
     program.AddByDialog({program.Path("small.jpg"), program.Path("large.jpg")});
     program.PressStart();
