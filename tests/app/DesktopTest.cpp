@@ -1,11 +1,15 @@
-// The interface language: which one the system and --lang give, the command line read before
-// any window exists, and the translators each language installs.
+// What the program shows the desktop: the interface language the system and --lang give,
+// the command line read before any window exists, the translators each language installs,
+// and the id under which the desktop finds its entry.
 
 #include <QCoreApplication>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QSettings>
 
 #include <gtest/gtest.h>
 
@@ -140,6 +144,19 @@ TEST(Translations, EnglishIsOursAloneRussianBringsQtsOwnAndBothGoAway) {
   }
   EXPECT_EQ(MainWindowText("Настройки"), "Настройки");
   EXPECT_EQ(FileDialogTexts().lookIn, "Look in:");
+}
+
+// The desktop matches the running windows with the entry named by the desktop file name, and
+// takes the icon that entry names.
+TEST(Desktop, TheProgramsIdNamesTheInstalledEntryAndItsIcon) {
+  const QString id = QGuiApplication::desktopFileName();
+  const QString entry = QStringLiteral(QV_PACKAGING_DIR "/") + id + ".desktop";
+  ASSERT_TRUE(QFile::exists(entry)) << entry.toStdString();
+  QSettings desktop(entry, QSettings::IniFormat);
+  EXPECT_EQ(desktop.value("Desktop Entry/Icon").toString(), id);
+  EXPECT_EQ(desktop.value("Desktop Entry/Exec").toString(), "quarvelle");
+  EXPECT_TRUE(QFile::exists(QStringLiteral(QV_PACKAGING_DIR "/") + id + ".svg"));
+  EXPECT_TRUE(QFile::exists(QStringLiteral(QV_PACKAGING_DIR "/") + id + ".metainfo.xml"));
 }
 
 } // namespace
