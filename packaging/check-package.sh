@@ -77,6 +77,13 @@ run "$quarvelle" --lang de >/dev/null 2>&1
 [ $? -eq 2 ] || fail "quarvelle --lang de did not end with status 2"
 run "$cut" --help >"$work/cut-help.txt" 2>&1 || fail "quarvelle-cut --help failed"
 grep -q "^usage: quarvelle-cut" "$work/cut-help.txt" || fail "quarvelle-cut --help printed: $(cat "$work/cut-help.txt")"
+# quarvelle-cut has answered --version since its batch form; the check follows its usage.
+if grep -q -- "--version" "$work/cut-help.txt"; then
+  out=$(run "$cut" --version 2>&1)
+  [ "$out" = "quarvelle-cut $version" ] || fail "quarvelle-cut --version printed \"$out\""
+else
+  echo "note: this quarvelle-cut has no --version yet"
+fi
 
 # One cut: a 64 x 48 photo fitted to 32 x 32 is 43 x 32 (64 * 32 / 48 rounded), the frame
 # centred at (43 - 32) / 2 = 5. The installed, stripped program must write the same bytes as
