@@ -2,16 +2,18 @@
 # Sets up, builds and starts Quarvelle:
 #   ./quarvelle.sh        install what is missing, build in Release, start the program
 #   ./quarvelle.sh test   install what is missing, build, run every test with CTest: the
-#                         Release build, then the same suite built with AddressSanitizer and
-#                         UndefinedBehaviorSanitizer (build-asan), then each fuzz target for
-#                         30 seconds (build-fuzz, clang). Exits non-zero if any run failed.
+#                         Release build (its Debian package built and checked too), then the
+#                         same suite built with AddressSanitizer and UndefinedBehaviorSanitizer
+#                         (build-asan), then each fuzz target for 30 seconds (build-fuzz,
+#                         clang). Exits non-zero if any run failed.
+#   ./quarvelle.sh package  install what is missing, build, make build/quarvelle_*.deb
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 
 mode="${1:-run}"
 case "$mode" in
-  run|test) ;;
-  *) echo "usage: $0 [test]" >&2; exit 2 ;;
+  run|test|package) ;;
+  *) echo "usage: $0 [test|package]" >&2; exit 2 ;;
 esac
 
 packages=(
@@ -22,7 +24,7 @@ packages=(
   xvfb xauth xdotool
   clang-14 libclang-rt-14-dev
   qt6-l10n-tools qt6-tools-dev qt6-translations-l10n
-  dpkg-dev file lintian desktop-file-utils appstream
+  dpkg-dev file lintian desktop-file-utils appstream librsvg2-bin
 )
 
 missing=()
@@ -43,6 +45,12 @@ fi
 jobs="$(nproc 2>/dev/null || echo 2)"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build --parallel "$jobs"
+
+if [ "$mode" = package ]; then
+  (cd build && cpack -G DEB)
+  echo "install it with: sudo apt install ./build/$(cd build && ls quarvelle_*.deb | tail -n 1)"
+  exit 0
+fi
 
 if [ "$mode" = test ]; then
   failed=()

@@ -47,7 +47,7 @@ mkdir -p "$work/home" "$work/photos"
 convert -size 640x400 -seed 7 plasma:orange-navy -blur 0x2 "$work/photos/Закат.jpg"
 convert -size 400x600 -seed 3 plasma:lightblue-darkgreen -blur 0x2 "$work/photos/forest.jpg"
 
-HOME="$work/home" XDG_RUNTIME_DIR="$work" "$program" >/dev/null 2>&1 &
+HOME="$work/home" XDG_RUNTIME_DIR="$work" "$program" --lang ru >/dev/null 2>&1 &
 program_pid=$!
 wait_for visible_window '^Quarvelle v1.5 RC1$'
 main=$(visible_window '^Quarvelle v1.5 RC1$')
@@ -56,7 +56,7 @@ menu=$((mh - 294))
 
 # Add both photos through the open dialog.
 xdotool mousemove $((mx + 24)) $((my + menu + 251)) click 1
-wait_for visible_window '^Open$'
+wait_for visible_window '^(Открыть|Open)$'
 sleep 0.5
 xdotool type --delay 5 "\"$work/photos/"
 xdotool type --delay 150 "Закат"
@@ -64,7 +64,7 @@ xdotool type --delay 5 ".jpg\" \"$work/photos/forest.jpg\""
 sleep 0.3
 xdotool key Return
 sleep 0.5
-[ -z "$(visible_window '^Open$')" ] || { xdotool key Return; sleep 0.5; }
+[ -z "$(visible_window '^(Открыть|Open)$')" ] || { xdotool key Return; sleep 0.5; }
 xdotool mousemove 5 5
 sleep 0.3
 import -window "$main" docs/main-window.png

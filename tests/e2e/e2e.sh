@@ -77,7 +77,8 @@ mkdir -p "$home" "$work/photos"
 "$photo" make "$work/photos/второй.jpg" 300 500 || exit 1
 "$photo" make "$work/photos/third.JPG" 240 240 || exit 1
 
-HOME="$home" XDG_RUNTIME_DIR="$work" "$program" >"$work/program.log" 2>&1 &
+# The window names below are the Russian ones, whatever the language of this machine.
+HOME="$home" XDG_RUNTIME_DIR="$work" "$program" --lang ru >"$work/program.log" 2>&1 &
 program_pid=$!
 wait_for visible_window '^Quarvelle v1.5 RC1$' || fail "the main window did not appear"
 main=$(visible_window '^Quarvelle v1.5 RC1$')
@@ -86,10 +87,12 @@ read -r mx my mw mh < <(geometry "$main")
 # The client area is 294 high; the menu bar takes the rest.
 menu=$((mh - 294))
 
+# Qt's open dialog, in Russian where Debian's Qt translations are installed.
+open_title='^(Открыть|Open)$'
 # SpeedButton1, the add button, in GroupBox1 at 8, 237, 33 x 28.
 xdotool mousemove $((mx + 8 + 16)) $((my + menu + 237 + 14)) click 1
-wait_for visible_window '^Open$' || fail "the open dialog did not appear"
-dialog=$(visible_window '^Open$')
+wait_for visible_window "$open_title" || fail "the open dialog did not appear"
+dialog=$(visible_window "$open_title")
 xdotool windowfocus --sync "$dialog" 2>/dev/null || true
 sleep 0.5
 # Letters outside the keymap need a keycode remapped for each; Qt follows that only slowly.
@@ -98,7 +101,7 @@ xdotool type --delay 150 "второй"
 xdotool type --delay 5 ".jpg\" \"$work/photos/third.JPG\""
 sleep 0.3
 xdotool key Return
-dialog_gone() { [ -z "$(visible_window '^Open$')" ]; }
+dialog_gone() { [ -z "$(visible_window "$open_title")" ]; }
 if ! wait_for dialog_gone; then
   # A completion popup may have taken the first Return.
   xdotool key Return
