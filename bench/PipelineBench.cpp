@@ -232,6 +232,12 @@ public:
       return it == times_.end() ? 0.0 : it->second;
     };
     const double decode = time("DecodeOnly");
+    for (const char* orientation : {"3", "6", "8"}) {
+      const double turned = time(std::string("DecodeOriented/") + orientation);
+      if (turned > 0 && decode > 0)
+        std::printf("decode turned by orientation %s: %.1f ms, %.2f ms = %.1f %% beyond the library's decode\n",
+                    orientation, turned * 1e3, (turned - decode) * 1e3, 100 * (turned - decode) / decode);
+    }
     for (const char* size : {"176/220", "320/240"}) {
       const double openfile = time(std::string("Openfile/") + size);
       const double part = time(std::string("ResizeAndCut/") + size);

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -88,7 +88,7 @@ const TEntry kMake{0x010F, 2, 4, 0};
 // Read from a block of exactly the bytes' size, so that AddressSanitizer sees any read past it.
 int Orientation(const Bytes& bytes) {
   auto exact = std::make_unique<uint8_t[]>(bytes.size());
-  std::memcpy(exact.get(), bytes.data(), bytes.size());
+  std::copy(bytes.begin(), bytes.end(), exact.get());
   return qv::ReadOrientation(exact.get(), bytes.size());
 }
 
