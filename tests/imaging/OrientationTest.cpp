@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "JpegFixtures.h"
+#include "support/JpegTools.h"
+#include "support/TempDir.h"
 #include "imaging/Exif.h"
 #include "imaging/JPEGImage.h"
 #include "imaging/Orientation.h"
@@ -108,7 +109,7 @@ TEST(Exif, ReadsEveryValueInBothByteOrders) {
   // Fill bytes before a marker and a marker without a length on the way.
   EXPECT_EQ(Orientation(Cat({kStart, Bytes{0xFF, 0xFF, 0xFF}, kJfif, Bytes{0xFF, 0xD0}, six, kFrame})), 6);
   // Written by the library with a JFIF block first; the APP1 put in behind it.
-  Bytes jpeg = MakeJpeg(6, 4, Pattern);
+  Bytes jpeg = MakeJpeg({6, 4});
   jpeg.insert(jpeg.begin() + 20, three.begin(), three.end());
   EXPECT_EQ(Orientation(jpeg), 3);
 }
@@ -322,7 +323,7 @@ TEST(Orientation, SinkMatchesJpegtranOnTheDecodersRows) {
     const uint8_t level = static_cast<uint8_t>(10 + 16 * (y / 16 * 5 + x / 16));
     return TBGR{level, level, level};
   });
-  const Bytes jpeg = EncodeLikeTheCodec(squares, 100);
+  const Bytes jpeg = Cjpeg(squares, 100);
   WriteBytes(dir / "stored.jpg", jpeg);
   qv::TJPEGData data;
   data.bytes = jpeg;
@@ -333,6 +334,6 @@ TEST(Orientation, SinkMatchesJpegtranOnTheDecodersRows) {
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     qv::TOrientingSink sink(orientation);
     qv::DecodeRows(data, sink);
-    EXPECT_EQ(sink.Result(), ReferenceDecode(ReadBytes(turned))) << command;
+    EXPECT_EQ(sink.Result(), Djpeg(turned)) << command;
   }
 }
