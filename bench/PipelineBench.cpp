@@ -1,6 +1,6 @@
 // The image pipeline's benchmarks. The photo is QV_BENCH_PHOTO when set, otherwise a
-// 6000 x 4000 photo-like JPEG made in a temporary folder. After the runs the suite prints
-// how much of openfile the resize and the cut take.
+// 6000 x 4000 photo-like JPEG made in a temporary folder when a case first needs it. After
+// the runs the suite prints how much of openfile the resize and the cut take.
 
 #include <benchmark/benchmark.h>
 
@@ -14,6 +14,9 @@
 #include <vector>
 
 #include "Photo.h"
+#ifdef QV_BENCH_WINDOWS
+#include "AddPathsBench.h"
+#endif
 #include "imaging/CropModel.h"
 #include "imaging/Fit.h"
 #include "imaging/JPEGImage.h"
@@ -22,8 +25,20 @@
 
 namespace {
 
-std::string photoPath;
+std::string givenPhoto;
 std::string workFolder;
+
+// Written on first use, so that a filtered run makes only what it needs.
+const std::string& PhotoPath() {
+  static const std::string path = [] {
+    if (!givenPhoto.empty())
+      return givenPhoto;
+    const std::string made = workFolder + "/photo.jpg";
+    qvbench::WritePhoto(made, 6000, 4000);
+    return made;
+  }();
+  return path;
+}
 
 // Made once, on first use, so that a filtered run builds only what it needs.
 const qv::TPixelImage& Picture(int32_t width, int32_t height) {
@@ -37,7 +52,7 @@ const qv::TPixelImage& Picture(int32_t width, int32_t height) {
 const qv::TJPEGImage& ReadPhoto() {
   static qv::TJPEGImage read = [] {
     qv::TJPEGImage image;
-    image.ReadJpegFile(photoPath);
+    image.ReadJpegFile(PhotoPath());
     return image;
   }();
   return read;
@@ -157,7 +172,7 @@ BENCHMARK(DecodeResized)->Args({176, 220})->Args({320, 240})->Unit(benchmark::kM
 void Read(benchmark::State& state) {
   for (auto _ : state) {
     qv::TJPEGImage image;
-    image.ReadJpegFile(photoPath);
+    image.ReadJpegFile(PhotoPath());
     benchmark::DoNotOptimize(image.Width());
   }
 }
@@ -169,7 +184,7 @@ void Openfile(benchmark::State& state) {
   for (auto _ : state) {
     qv::TCropModel model;
     qv::TPlainCropView view;
-    model.openfile(photoPath, [&] { return target; }, view);
+    model.openfile(PhotoPath(), [&] { return target; }, view);
     benchmark::DoNotOptimize(model.displayed.Width());
   }
 }
@@ -200,7 +215,7 @@ void Savefile(benchmark::State& state) {
   const qv::TTarget target = Target(state);
   qv::TCropModel model;
   qv::TPlainCropView view;
-  model.openfile(photoPath, [&] { return target; }, view);
+  model.openfile(PhotoPath(), [&] { return target; }, view);
   const std::string output = workFolder + "/cut.jpg";
   for (auto _ : state)
     model.Savefile(output, target);
@@ -269,12 +284,13 @@ int main(int argc, char** argv) {
     return 1;
   }
   workFolder = folder;
-  const char* given = std::getenv("QV_BENCH_PHOTO");
-  photoPath = given != nullptr && *given ? given : workFolder + "/photo.jpg";
+  if (const char* given = std::getenv("QV_BENCH_PHOTO"))
+    givenPhoto = given;
+#ifdef QV_BENCH_WINDOWS
+  qvbench::RegisterAddPaths(workFolder);
+#endif
   int status = 0;
   try {
-    if (given == nullptr || !*given)
-      qvbench::WritePhoto(photoPath, 6000, 4000);
     TShareReporter reporter(isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_ColorTabular
                                                   : benchmark::ConsoleReporter::OO_Tabular);
     benchmark::RunSpecifiedBenchmarks(&reporter);
