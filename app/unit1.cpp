@@ -62,8 +62,8 @@ TForm1::TForm1(TAppServices& services)
   state_.currentResolution = 1;
   setAcceptDrops(true);
 
-  files_.onChanged = [this] { MirrorFiles(); };
-  MirrorFiles();
+  files_.onChanged = [this](const TListChange& change) { MirrorFiles(change); };
+  StatusPanel0->setText(QString::fromStdString(files_.StatusText()));
   ShowProgress();
 }
 
@@ -254,15 +254,35 @@ void TForm1::ShowProgress() {
   pos2->setValue(progressPosition_);
 }
 
-void TForm1::MirrorFiles() {
+void TForm1::MirrorFiles(const TListChange& change) {
   const QSignalBlocker blockNames(ListBox1);
-  ListBox1->clear();
-  for (const std::string& name : files_.ListBox1())
-    ListBox1->addItem(QString::fromStdString(name));
-  ListBox1->setCurrentRow(files_.Selected());
-  ListBox2->clear();
-  for (const std::string& path : files_.ListBox2())
-    ListBox2->addItem(QFile::decodeName(QByteArray::fromStdString(path)));
+  switch (change.kind) {
+  case TListChange::TKind::appended: {
+    // One insertion for all the new rows: a drop of a large folder is laid out once.
+    QStringList names;
+    QStringList paths;
+    for (int32_t i = change.first; i < files_.Count(); ++i) {
+      names << QString::fromStdString(files_.DisplayName(i));
+      paths << QFile::decodeName(QByteArray::fromStdString(files_.Path(i)));
+    }
+    ListBox1->addItems(names);
+    ListBox2->addItems(paths);
+    break;
+  }
+  case TListChange::TKind::removed:
+    delete ListBox1->takeItem(change.first);
+    delete ListBox2->takeItem(change.first);
+    break;
+  case TListChange::TKind::cleared:
+    ListBox1->clear();
+    ListBox2->clear();
+    break;
+  }
+  // A removed row takes the selection with it; the list box would move it to a neighbour.
+  if (files_.Selected() < 0)
+    ListBox1->clearSelection();
+  if (ListBox1->currentRow() != files_.Selected())
+    ListBox1->setCurrentRow(files_.Selected());
   StatusPanel0->setText(QString::fromStdString(files_.StatusText()));
 }
 

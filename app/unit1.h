@@ -121,8 +121,8 @@ private:
   void CreateMenu();
   // Runs a handler inside the application's error guard.
   void Handle(void (TForm1::*handler)());
-  // ListBox1, ListBox2 and the status panel follow the source list.
-  void MirrorFiles();
+  // ListBox1, ListBox2 and the status panel follow a change of the source list.
+  void MirrorFiles(const TListChange& change);
   void ShowProgress();
 
   TAppServices& services_;

@@ -6,6 +6,7 @@
 #include "job/Utf8.h"
 
 #include <array>
+#include <exception>
 #include <string_view>
 
 namespace qv {
@@ -24,35 +25,61 @@ TSourceList::TSourceList(TJobState& state, IOpenTest& openTest, IProgressBar& pr
     : state_(state), openTest_(openTest), progress_(progress) {}
 
 void TSourceList::addfile(const std::string& path) {
-  // Every test runs whatever the one before found; only the joint result counts.
-  bool ok = openTest_.CanOpen(path);
-  for (const std::string& listed : paths_)
-    if (listed == path)
-      ok = false;
-  if (!HasAcceptedEnding(path))
-    ok = false;
-  if (!ok)
-    return;
-  paths_.push_back(path);
-  names_.push_back(shortname(path));
-  ++state_.fileCount;
-  status_ = kStatusPrefix + std::to_string(state_.fileCount);
-  changed();
+  if (Accept(path))
+    changed(TListChange::TKind::appended, Count() - 1);
 }
 
 void TSourceList::AddPaths(const std::vector<std::string>& paths) {
-  for (const std::string& path : paths)
-    addfile(path);
+  const int32_t first = Count();
+  // The window follows once, also for what was appended before a path failed.
+  std::exception_ptr failure;
+  try {
+    for (const std::string& path : paths)
+      Accept(path);
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  if (Count() > first)
+    changed(TListChange::TKind::appended, first);
+  if (failure)
+    std::rethrow_exception(failure);
+}
+
+bool TSourceList::Accept(const std::string& path) {
+  // Every test runs whatever the one before found; only the joint result counts. The
+  // duplicate test compares byte for byte, as the set does.
+  bool ok = openTest_.CanOpen(path);
+  if (listed_.contains(path))
+    ok = false;
+  if (!HasAcceptedEnding(path))
+    ok = false;
+  if (!ok)
+    return false;
+  std::string name = shortname(path);
+  listed_.insert(path);
+  try {
+    paths_.push_back(path);
+    names_.push_back(std::move(name));
+  } catch (...) {
+    // Out of memory half-way: both lists and the set stay in step.
+    paths_.resize(names_.size());
+    listed_.erase(path);
+    throw;
+  }
+  ++state_.fileCount;
+  status_ = kStatusPrefix + std::to_string(state_.fileCount);
+  return true;
 }
 
 void TSourceList::clear() {
   paths_.clear();
   names_.clear();
+  listed_.clear();
   selected_ = -1;
   state_.fileCount = 0;
   status_ = std::string(kStatusPrefix) + "0";
   progress_.SetPosition(0);
-  changed();
+  changed(TListChange::TKind::cleared, 0);
 }
 
 void TSourceList::RemoveSelected() {
@@ -60,12 +87,14 @@ void TSourceList::RemoveSelected() {
     return;
   const auto at = static_cast<std::ptrdiff_t>(selected_);
   names_.erase(names_.begin() + at);
+  listed_.erase(paths_[static_cast<std::size_t>(selected_)]);
   paths_.erase(paths_.begin() + at);
   // The removed entry took the selection with it.
+  const int32_t removed = selected_;
   selected_ = -1;
   state_.fileCount = Count();
   status_ = kStatusPrefix + std::to_string(state_.fileCount);
-  changed();
+  changed(TListChange::TKind::removed, removed);
 }
 
 std::string TSourceList::shortname(const std::string& path) {
@@ -100,9 +129,9 @@ void TSourceList::Select(int32_t index) {
   selected_ = index >= 0 && index < Count() ? index : -1;
 }
 
-void TSourceList::changed() {
+void TSourceList::changed(TListChange::TKind kind, int32_t first) {
   if (onChanged)
-    onChanged();
+    onChanged(TListChange{kind, first});
 }
 
 } // namespace qv

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace qv {
@@ -13,6 +14,18 @@ struct TJobState;
 class IOpenTest;
 class IProgressBar;
 
+// What one change did to the lists, so that a window mirroring them can follow it
+// without building them again.
+struct TListChange {
+  enum class TKind {
+    appended, // entries first .. Count() - 1 are new
+    removed,  // entry first went; the entries after it moved up by one
+    cleared,  // every entry went
+  };
+  TKind kind;
+  int32_t first = 0;
+};
+
 class TSourceList {
 public:
   // state.fileCount is kept by the list; progress is reset by clear().
@@ -20,7 +33,7 @@ public:
 
   // Open test, duplicate test and ending test, all three always, in this order; a refusal is silent.
   void addfile(const std::string& path);
-  // Every path of a dialog choice or a drop, in its order.
+  // Every path of a dialog choice or a drop, in its order, with one notification for all.
   void AddPaths(const std::vector<std::string>& paths);
   void clear();
   // Removes the selected entry from both lists (SpeedButton2Click); nothing when none is selected.
@@ -43,17 +56,22 @@ public:
   // "Файлов: " at start-up, then "Файлов: N".
   const std::string& StatusText() const { return status_; }
 
-  // Called after every change of the lists or the status text, so a window can mirror them.
-  std::function<void()> onChanged;
+  // Called after every change of the lists and the status text, so a window can mirror them.
+  std::function<void(const TListChange&)> onChanged;
 
 private:
-  void changed();
+  // addfile without its notification; true when path was appended.
+  bool Accept(const std::string& path);
+  void changed(TListChange::TKind kind, int32_t first);
 
   TJobState& state_;
   IOpenTest& openTest_;
   IProgressBar& progress_;
   std::vector<std::string> names_;
   std::vector<std::string> paths_;
+  // The same paths as a set, kept in step, so that the duplicate test of a large drop does
+  // not compare every new path with every listed one.
+  std::unordered_set<std::string> listed_;
   int32_t selected_ = -1;
   std::string status_ = "Файлов: ";
 };

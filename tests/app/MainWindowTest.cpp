@@ -119,6 +119,25 @@ TEST(MainWindow, DialogAddsRemoveTakesTheSelectionClearEmptiesAndMenuItemsDoTheS
   EXPECT_EQ(form1.ListBox1->count(), 0);
 }
 
+// The lists are appended to, not built again: a selection made before stays on its file.
+TEST(MainWindow, FilesAddedLaterKeepTheSelectionAndRemovalLeavesNoneBehind) {
+  TProgram program;
+  TForm1& form1 = program.Form1();
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
+    Touch(program.Path(name));
+  program.AddByDialog({program.Path("a.jpg"), program.Path("b.jpg")});
+  form1.ListBox1->setCurrentRow(1);
+  program.AddByDialog({program.Path("c.jpg")});
+  EXPECT_EQ(form1.ListBox1->currentRow(), 1);
+  EXPECT_EQ(form1.Files().Selected(), 1);
+
+  form1.SpeedButton2->click();
+  EXPECT_EQ(Items(form1.ListBox1), QStringList({"a", "c"}));
+  EXPECT_EQ(form1.ListBox2->count(), 2);
+  EXPECT_EQ(form1.ListBox1->currentRow(), -1);
+  EXPECT_TRUE(form1.ListBox1->selectedItems().isEmpty());
+}
+
 TEST(MainWindow, FolderBrowserAppendsOneSeparatorAndCancelKeepsTheField) {
   TProgram program;
   TForm1& form1 = program.Form1();
