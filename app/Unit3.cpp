@@ -102,7 +102,7 @@ void TForm3::Timer1Timer() {
 }
 
 void TForm3::Shape1MouseDown() {
-  const std::string path = main_.makename(main_.Driver().fileIndex);
+  const std::string path = main_.makename(main_.Driver().fileIndex());
   model_.Savefile(path, main_.CurrentTarget());
   try {
     main_.Driver().next();
@@ -123,17 +123,10 @@ void TForm3::PrefetchFollowing() noexcept {
   if (!prefetching_)
     return;
   try {
-    const TJobState& state = main_.State();
-    const int32_t count = main_.DisplayCount();
-    int32_t following = main_.Driver().fileIndex + 1;
-    if (following >= count) {
-      following = 0;
-      if (state.currentResolution >= state.resolutionCount) {
-        prefetch_.Cancel();
-        return;
-      }
-    }
-    if (following >= 0 && following < count)
+    const int32_t following = main_.Driver().FollowingIndex();
+    if (following < 0)
+      prefetch_.Cancel();
+    else
       prefetch_.Request(main_.PathAt(following));
   } catch (...) {
     // Reading ahead is only ever a saving; the file is read in its turn all the same.
@@ -174,11 +167,9 @@ void TForm3::closeEvent(QCloseEvent* event) {
 
 void TForm3::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
+  // The run has opened file 0 and sized the window by now (see TForm1::ShowCropWindow).
   if (event->spontaneous())
     return;
-  // FormShow opens file 0 and sizes the window before it reaches the screen; if it fails,
-  // the error is reported and the window is shown all the same.
-  Guard(main_.Services().errorBox, [this] { main_.Driver().FormShow(); });
   if (!placed_) {
     placed_ = true;
     CentreOnDesktop(this);

@@ -81,8 +81,7 @@ protected:
 private:
   void ShowFrame();
   void ShowPicture();
-  // Asks for the file the next save will open: the next one of the list, or file 0 of
-  // the next pass after the last one.
+  // Asks for the file the run driver says the next save opens.
   void PrefetchFollowing() noexcept;
   // Once no file is on screen, nothing read ahead will be opened.
   void DropUnusedPrefetch() noexcept;

@@ -47,7 +47,7 @@ QLabel* StatusPanel(QWidget* bar, int left, int width) {
 } // namespace
 
 TForm1::TForm1(TAppServices& services)
-    : services_(services), files_(state_, services.openTest, *this), driver_(state_, *this) {
+    : services_(services), files_(state_, services.openTest, *this), driver_(state_, *this, *this) {
   setWindowTitle(QString::fromUtf8(kMainCaption));
   setFont(FormFont());
   // Fixed border with system menu and minimise only.
@@ -212,19 +212,20 @@ void TForm1::clear() { files_.clear(); }
 
 void TForm1::openfile(const std::string& path) { crop_->openfile(path); }
 
-void TForm1::ShowCropWindow() {
-  // The crop window's show event runs the driver's FormShow, inside the guard.
-  if (!crop_->isVisible())
-    crop_->show();
+TStep TForm1::ShowCropWindow() {
+  if (crop_->isVisible())
+    return TStep::awaitUser;
+  // FormShow opens file 0 and sizes the crop window before it reaches the screen; an error
+  // there is reported and the window is shown all the same.
+  TStep shown = TStep::awaitUser;
+  Guard(services_.errorBox, [&] { shown = driver_.FormShow(); });
+  crop_->show();
+  return shown;
 }
 
 void TForm1::HideCropWindow() { crop_->hide(); }
 
 bool TForm1::CropWindowVisible() { return crop_->isVisible(); }
-
-void TForm1::SetProgressMaximum(int32_t maximum) { SetMaximum(maximum); }
-
-void TForm1::SetProgressPosition(int32_t position) { SetPosition(position); }
 
 void TForm1::ErrorMessage(const std::string& text) { services_.dialogs.MessageBox(text); }
 

@@ -70,11 +70,9 @@ public:
   std::string PathAt(int32_t index) override;
   void clear() override;
   void openfile(const std::string& path) override;
-  void ShowCropWindow() override;
+  TStep ShowCropWindow() override;
   void HideCropWindow() override;
   bool CropWindowVisible() override;
-  void SetProgressMaximum(int32_t maximum) override;
-  void SetProgressPosition(int32_t position) override;
   void ErrorMessage(const std::string& text) override;
   void ReportError(const std::exception& error) override;
   bool AnyResolutionChecked() override;

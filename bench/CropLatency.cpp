@@ -136,7 +136,7 @@ bool RunJob(const std::vector<std::string>& photos, const std::string& out, bool
     const qv::TJobState& state = form1.State();
     const qv::TResolution& size = state.resolution(state.currentResolution);
     return std::to_string(size.width) + "x" + std::to_string(size.height) + " file " +
-           std::to_string(form1.Driver().fileIndex);
+           std::to_string(form1.Driver().fileIndex());
   };
   while (form3.isVisible()) {
     RunEvents(waitMs);

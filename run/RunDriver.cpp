@@ -1,85 +1,90 @@
 #include "run/RunDriver.h"
 
 #include "job/JobState.h"
-
-#include <utility>
+#include "job/Services.h"
 
 namespace qv {
 
-TRunDriver::TRunDriver(TJobState& state, IRunSurroundings& surroundings) : state_(state), env_(surroundings) {}
+TRunDriver::TRunDriver(TJobState& state, IRunSurroundings& surroundings, IProgressBar& progress)
+    : state_(state), env_(surroundings), progress_(progress) {}
 
-void TRunDriver::SpeedButton5Click() {
-  // A run of sources that fail to open is passed over here, one file or pass at a time,
-  // so that no number of bad files deepens the call stack.
-  bool skip = StartPass();
-  while (skip)
-    skip = Advance();
+void TRunDriver::SpeedButton5Click() { PassOverFailures(ShowPass()); }
+
+TStep TRunDriver::FormShow() {
+  fileIndex_ = 0;
+  return OpenFile(0);
 }
 
-void TRunDriver::FormShow() {
-  fileIndex = 0;
-  if (!Opens(0))
-    firstFileFailed_ = true;
+void TRunDriver::next() { PassOverFailures(MoveOn()); }
+
+int32_t TRunDriver::FollowingIndex() {
+  const int32_t count = env_.DisplayCount();
+  if (fileIndex_ < count - 1)
+    return fileIndex_ + 1;
+  if (state_.currentResolution < state_.resolutionCount && count > 0)
+    return 0;
+  return -1;
 }
 
-void TRunDriver::next() {
-  bool skip = Advance();
-  while (skip)
-    skip = Advance();
+void TRunDriver::PassOverFailures(TStep step) {
+  while (step == TStep::passOver)
+    step = MoveOn();
 }
 
-bool TRunDriver::StartPass() {
+TStep TRunDriver::ShowPass() {
   if (env_.DisplayCount() <= 0) {
     env_.ErrorMessage(kNoFilesMessage);
-    return false;
+    return TStep::awaitUser;
   }
   // Without a checked resolution the pass would cut to a stale size or to 0 x 0.
   if (!env_.AnyResolutionChecked()) {
     env_.ErrorMessage(kNoResolutionsMessage);
-    return false;
+    return TStep::awaitUser;
   }
   const TResolution& size = state_.resolution(state_.currentResolution);
   state_.targetWidth = size.width;
   state_.targetHeight = size.height;
-  firstFileFailed_ = false;
-  env_.ShowCropWindow();
-  env_.SetProgressMaximum(env_.DisplayCount());
-  return std::exchange(firstFileFailed_, false);
+  // The one place the driver is re-entered: showing the hidden window runs FormShow, nested
+  // in this step, and hands back its result. A file 0 that failed is passed over only once
+  // the show has returned, since a pass change cannot hide a window still being shown.
+  const TStep shown = env_.ShowCropWindow();
+  progress_.SetMaximum(env_.DisplayCount());
+  return shown;
 }
 
-bool TRunDriver::Advance() {
+TStep TRunDriver::MoveOn() {
   const int32_t last = env_.DisplayCount() - 1;
-  if (fileIndex < last) {
-    ++fileIndex;
-    env_.SetProgressPosition(fileIndex);
-    return !Opens(fileIndex);
+  if (fileIndex_ < last) {
+    ++fileIndex_;
+    progress_.SetPosition(fileIndex_);
+    return OpenFile(fileIndex_);
   }
   if (state_.currentResolution < state_.resolutionCount) {
     ++state_.currentResolution;
     env_.HideCropWindow();
-    // StartAround's work, taken without its own skipping loop so that only one loop runs.
-    const bool skip = StartPass();
-    env_.SetProgressPosition(0);
-    return skip;
+    // StartAround's work, taken without its own loop over failures so that only one runs.
+    const TStep shown = ShowPass();
+    progress_.SetPosition(0);
+    return shown;
   }
   env_.HideCropWindow();
   // The job is complete: the next one runs every checked resolution from the first.
   state_.currentResolution = 1;
   env_.clear();
-  return false;
+  return TStep::awaitUser;
 }
 
-bool TRunDriver::Opens(int32_t index) {
+TStep TRunDriver::OpenFile(int32_t index) {
   // A path the list cannot give is no fault of the source and is not passed over.
   const std::string path = env_.PathAt(index);
   try {
     env_.openfile(path);
-    return true;
+    return TStep::awaitUser;
   } catch (const std::exception& error) {
     // The picture on screen is still the previous file's; leaving it there would save it
     // under this file's name.
     env_.ReportError(error);
-    return false;
+    return TStep::passOver;
   }
 }
 

@@ -9,6 +9,15 @@
 namespace qv {
 
 struct TJobState;
+class IProgressBar;
+
+// What a step leaves for the driver to do.
+enum class TStep {
+  // A file is on screen awaiting its confirmation, or the run stopped: nothing until the user acts.
+  awaitUser,
+  // The file the step tried to open failed and was reported: the driver moves past it.
+  passOver,
+};
 
 // What the driver needs of the windows around it.
 class IRunSurroundings {
@@ -22,14 +31,12 @@ public:
   virtual void clear() = 0;
   // The crop window's openfile (snapshot, read, fit, size, frame reset).
   virtual void openfile(const std::string& path) = 0;
-  // Showing a hidden crop window runs the driver's FormShow before returning, inside the
-  // error guard, so an error there is reported and the window is still shown. Showing a
-  // visible window does nothing.
-  virtual void ShowCropWindow() = 0;
+  // Showing a hidden crop window runs the driver's FormShow before the window reaches the
+  // screen, inside the error guard (an error is reported and the window is still shown),
+  // and returns what FormShow returned. A visible window is left as it is: awaitUser.
+  virtual TStep ShowCropWindow() = 0;
   virtual void HideCropWindow() = 0;
   virtual bool CropWindowVisible() = 0;
-  virtual void SetProgressMaximum(int32_t maximum) = 0;
-  virtual void SetProgressPosition(int32_t position) = 0;
   // The message box of the error kind with a single "OK".
   virtual void ErrorMessage(const std::string& text) = 0;
   // The application's error box, for a source the run skips.
@@ -43,34 +50,40 @@ inline constexpr const char* kNoResolutionsMessage = "Сначала выбер�
 
 class TRunDriver {
 public:
-  TRunDriver(TJobState& state, IRunSurroundings& surroundings);
+  // progress is the main window's overall progress bar pos2.
+  TRunDriver(TJobState& state, IRunSurroundings& surroundings, IProgressBar& progress);
 
   // Start ("Старт!", the menu's "Начать обработку").
   void SpeedButton5Click();
   void N5Click() { SpeedButton5Click(); }
   // Start again at a pass change.
   void StartAround() { SpeedButton5Click(); }
-  // The crop window turned visible: file 0 of the pass.
-  void FormShow();
+  // The crop window is turning visible: file 0 of the pass.
+  TStep FormShow();
   // After each successful save.
   void next();
 
-  int32_t fileIndex = 0;
+  // The position in the file list of the file on screen.
+  int32_t fileIndex() const { return fileIndex_; }
+  // The file the next save opens first: the next one of the list, file 0 of the next pass
+  // after the last one, or -1 when that save ends the job.
+  int32_t FollowingIndex();
 
 private:
-  // Start's own steps; true when the pass it showed could not open its file 0.
-  bool StartPass();
-  // Moves on from the file at fileIndex as after its save; true when the file it then
-  // tried to open failed, so that one must be passed over in turn.
-  bool Advance();
-  // Opens entry index of the path list; a source that fails is reported and false returned.
-  bool Opens(int32_t index);
+  // Moves past files that fail to open, one at a time, so that no number of them deepens
+  // the call stack.
+  void PassOverFailures(TStep step);
+  // Start's own steps: the pass's target size, the window shown, the progress maximum.
+  TStep ShowPass();
+  // What a save leads to: the next file, the next pass or the end of the job.
+  TStep MoveOn();
+  // Opens entry index of the path list; a source that fails is reported and passed over.
+  TStep OpenFile(int32_t index);
 
   TJobState& state_;
   IRunSurroundings& env_;
-  // Set by FormShow when file 0 failed; the Start that showed the window skips it once
-  // the show has returned, because a pass change cannot hide a window still being shown.
-  bool firstFileFailed_ = false;
+  IProgressBar& progress_;
+  int32_t fileIndex_ = 0;
 };
 
 } // namespace qv

@@ -152,7 +152,7 @@ TEST_F(CropJob, StartShowsTheFirstFileFittedBeforeShowReturns) {
   program.PressStart();
   EXPECT_TRUE(form3.isVisible());
   EXPECT_EQ(form3.pos(), left);
-  EXPECT_EQ(program.Form1().Driver().fileIndex, 0);
+  EXPECT_EQ(program.Form1().Driver().fileIndex(), 0);
   EXPECT_TRUE(program.errorBox.texts.empty());
 }
 
@@ -172,7 +172,7 @@ TEST_F(CropJob, AnyButtonOnTheFrameConfirmsAndAPressBesideItDoesNothing) {
     ASSERT_LT(beside.y(), form3.Image1->height());
     QTest::mousePress(&form3, buttons[file], Qt::NoModifier, beside);
     QTest::mouseRelease(&form3, buttons[file], Qt::NoModifier, beside);
-    EXPECT_EQ(driver.fileIndex, file);
+    EXPECT_EQ(driver.fileIndex(), file);
     EXPECT_FALSE(std::filesystem::exists(Out() + "/" + names[file]));
 
     PressFrame(buttons[file]);
@@ -213,7 +213,7 @@ TEST_F(CropJob, ThreePhotosAtTwoSizesGiveSixWallpapers) {
   for (const TResolution size : {TResolution{176, 220}, TResolution{320, 240}}) {
     for (size_t file = 0; file < sources.size(); ++file) {
       ASSERT_TRUE(form3.isVisible());
-      ASSERT_EQ(form1.Driver().fileIndex, static_cast<int32_t>(file));
+      ASSERT_EQ(form1.Driver().fileIndex(), static_cast<int32_t>(file));
       ASSERT_EQ(form3.Model().Shape1.width, size.width);
       ASSERT_EQ(form3.Model().Shape1.height, size.height);
       const TFrame frame = PlaceFrame(static_cast<int32_t>(7 + 11 * file));
@@ -259,7 +259,7 @@ TEST_F(CropJob, FailedConfirmationGoesToTheErrorBoxAndKeepsTheFileOnScreen) {
   EXPECT_EQ(program.errorBox.texts[0],
             "Cannot create file \"/nonexistent-quarvelle-folder/alpha-176x220.JPG\". No such file or directory.");
   EXPECT_TRUE(form3.isVisible());
-  EXPECT_EQ(form1.Driver().fileIndex, 0);
+  EXPECT_EQ(form1.Driver().fileIndex(), 0);
   EXPECT_EQ(form1.Position(), 0);
 
   // A message ending in ")" gets no full stop: the listed files are gone mid-run.

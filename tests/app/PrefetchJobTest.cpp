@@ -46,7 +46,7 @@ struct TJobRecord {
 TScreen Screen(TProgram& program) {
   TForm3& form3 = program.Form3();
   return {form3.isVisible(),
-          program.Form1().Driver().fileIndex,
+          program.Form1().Driver().fileIndex(),
           form3.size(),
           form3.Image1->Image(),
           form3.Shape1->geometry(),

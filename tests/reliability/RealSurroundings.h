@@ -72,7 +72,7 @@ public:
   void Confirm() {
     Guard([this] {
       const std::string path =
-          qv::makename(driver.fileIndex, state, list.ListBox1(), settings.folderPerResolutionBox, input, folders);
+          qv::makename(driver.fileIndex(), state, list.ListBox1(), settings.folderPerResolutionBox, input, folders);
       model.Savefile(path, qv::TTarget{state.targetWidth, state.targetHeight, state.compression});
       saved.push_back(path);
       driver.next();
@@ -99,16 +99,16 @@ public:
         },
         view);
   }
-  void ShowCropWindow() override {
+  qv::TStep ShowCropWindow() override {
     if (visible)
-      return;
+      return qv::TStep::awaitUser;
     visible = true;
-    Guard([this] { driver.FormShow(); });
+    qv::TStep shown = qv::TStep::awaitUser;
+    Guard([&] { shown = driver.FormShow(); });
+    return shown;
   }
   void HideCropWindow() override { visible = false; }
   bool CropWindowVisible() override { return visible; }
-  void SetProgressMaximum(int32_t value) override { progress.SetMaximum(value); }
-  void SetProgressPosition(int32_t value) override { progress.SetPosition(value); }
   void ErrorMessage(const std::string& text) override { messages.push_back(text); }
   void ReportError(const std::exception& error) override { errorBox.push_back(qv::ErrorBoxText(error.what())); }
   bool AnyResolutionChecked() override { return settings.AnyResolutionChecked(); }
@@ -123,7 +123,7 @@ public:
   qv::TSourceList list{state, openTest, progress};
   qv::TCropModel model;
   qv::TPlainCropView view;
-  qv::TRunDriver driver{state, *this};
+  qv::TRunDriver driver{state, *this, progress};
   bool visible = false;
 
   std::vector<std::string> opened;

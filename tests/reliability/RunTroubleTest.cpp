@@ -127,7 +127,7 @@ TEST_F(RunTrouble, AMissingOutputFolderFailsTheSaveAndTheSameFileStays) {
   EXPECT_EQ(run.errorBox, std::vector<std::string>{"Cannot create file \"" + dir / "none//176x220/a-176x220.JPG" +
                                                    "\". No such file or directory."});
   EXPECT_TRUE(run.visible);
-  EXPECT_EQ(run.driver.fileIndex, 0);
+  EXPECT_EQ(run.driver.fileIndex(), 0);
   // The user makes the folder and presses again: the same file is saved.
   fs::create_directory(dir / "none");
   run.Confirm();

@@ -37,14 +37,14 @@ protected:
   void Confirm() {
     ASSERT_TRUE(env.visible);
     ASSERT_TRUE(env.picture);
-    const bool listed = driver.fileIndex < static_cast<int32_t>(env.paths.size());
+    const bool listed = driver.fileIndex() < env.list.Count();
     if (!listed && !state.askName) {
       env.log.push_back("error box(name)");
       return;
     }
     // A save names the file on screen, or the picture and its name have come apart.
     if (listed) {
-      EXPECT_EQ(env.picture->path, env.paths[static_cast<size_t>(driver.fileIndex)]);
+      EXPECT_EQ(env.picture->path, env.list.Path(driver.fileIndex()));
     }
     saves.push_back(env.picture->path + " " + std::to_string(state.targetWidth) + "x" +
                     std::to_string(state.targetHeight));
@@ -64,7 +64,7 @@ protected:
   TJobState state;
   TSettingsValues settings;
   FakeSurroundings env{state, settings};
-  TRunDriver driver{state, env};
+  TRunDriver driver{state, env, env};
   std::vector<std::string> saves;
 };
 
@@ -84,7 +84,7 @@ TEST_F(RunDriverTest, StartWithEmptyListShowsTheMessageEachTimeAndNothingElse) {
 }
 
 TEST_F(RunDriverTest, NoResolutionCheckedAtAPassChangeLeavesTheRunOff) {
-  env.paths = {kA};
+  env.Add({kA});
   settings.resolutionItems[k240x320].checked = true;
   Start();
   settings.resolutionItems[k176x220].checked = false;
@@ -104,7 +104,7 @@ TEST_F(RunDriverTest, EmptyListIsReportedBeforeMissingResolutions) {
 }
 
 TEST_F(RunDriverTest, StartWithNoResolutionCheckedShowsTheMessageAndNothingElse) {
-  env.paths = {kA, kB};
+  env.Add({kA, kB});
   settings.resolutionItems[k176x220].checked = false;
   Start();
   // Without this refusal the window would open on a 0 x 0 frame that cannot be pressed.
@@ -122,15 +122,14 @@ TEST_F(RunDriverTest, StartWithNoResolutionCheckedShowsTheMessageAndNothingElse)
   Start();
   EXPECT_EQ(env.Actions(), (Log{Resolutions()}));
   EXPECT_TRUE(env.visible);
-  EXPECT_EQ(driver.fileIndex, 1);
+  EXPECT_EQ(driver.fileIndex(), 1);
   EXPECT_EQ(env.picture->path, kB);
 }
 
 // --- Whole jobs ---
 
 TEST_F(RunDriverTest, OneFileOneResolutionOnAFreshProgram) {
-  env.paths = {kA};
-  env.status = "Файлов: 1";
+  env.Add({kA});
   Start();
   EXPECT_TRUE(env.visible);
   EXPECT_EQ(env.picture, (TPicture{kA, 176, 220}));
@@ -140,14 +139,14 @@ TEST_F(RunDriverTest, OneFileOneResolutionOnAFreshProgram) {
   Confirm();
   EXPECT_EQ(saves, (Log{kA + " 176x220"}));
   EXPECT_FALSE(env.visible);
-  EXPECT_TRUE(env.paths.empty());
-  EXPECT_EQ(env.status, "Файлов: 0");
+  EXPECT_EQ(env.list.Count(), 0);
+  EXPECT_EQ(env.list.StatusText(), "Файлов: 0");
   EXPECT_EQ(state.fileCount, 0);
   EXPECT_EQ(env.position, 0);
 }
 
 TEST_F(RunDriverTest, ThreeFilesTwoResolutionsWalkEveryFileInEveryPass) {
-  env.paths = {kA, kB, kC};
+  env.Add({kA, kB, kC});
   settings.resolutionItems[k240x320].checked = true;
   Start();
   EXPECT_EQ(env.maximum, 3);
@@ -169,38 +168,56 @@ TEST_F(RunDriverTest, ThreeFilesTwoResolutionsWalkEveryFileInEveryPass) {
   EXPECT_FALSE(env.visible);
 }
 
+// The crop window reads ahead the file the driver names; it must be the one the save opens,
+// also when the list shrinks under the run.
+TEST_F(RunDriverTest, FollowingIndexIsTheFileTheNextSaveOpens) {
+  env.Add({kA, kB, kC});
+  settings.resolutionItems[k240x320].checked = true;
+  Start();
+  std::vector<int32_t> named, opened;
+  while (env.visible) {
+    if (named.size() == 4)
+      env.RemoveLast();
+    named.push_back(driver.FollowingIndex());
+    Confirm();
+    opened.push_back(env.visible ? driver.fileIndex() : -1);
+  }
+  EXPECT_EQ(named, (std::vector<int32_t>{1, 2, 0, 1, -1}));
+  EXPECT_EQ(opened, named);
+}
+
 // --- Start during and after a run ---
 
 TEST_F(RunDriverTest, StartWhileShowingKeepsTheFileOnScreen) {
-  env.paths = {kA, kB, kC};
+  env.Add({kA, kB, kC});
   Start();
   Confirm();
-  env.paths.push_back("/p/d.jpg");
+  env.Add({"/p/d.jpg"});
   state.targetWidth = 1;
   env.log.clear();
   Start();
   EXPECT_EQ(env.Actions(), (Log{"Show", "SetProgressMaximum(4)"}));
   EXPECT_EQ(state.targetWidth, 176);
-  EXPECT_EQ(driver.fileIndex, 1);
+  EXPECT_EQ(driver.fileIndex(), 1);
   EXPECT_EQ(env.picture->path, kB);
 
-  env.paths.clear();
+  env.RemoveAll();
   env.log.clear();
   Start();
   EXPECT_EQ(env.Actions(), (Log{Files()}));
   EXPECT_TRUE(env.visible);
-  EXPECT_EQ(driver.fileIndex, 1);
+  EXPECT_EQ(driver.fileIndex(), 1);
 }
 
 TEST_F(RunDriverTest, ClosedAtFileTwoThenStartBeginsThePassAgain) {
-  env.paths = {kA, kB, kC};
+  env.Add({kA, kB, kC});
   Start();
   Confirm();
   Confirm();
   env.CloseByUser();
   Start();
   EXPECT_TRUE(env.visible);
-  EXPECT_EQ(driver.fileIndex, 0);
+  EXPECT_EQ(driver.fileIndex(), 0);
   EXPECT_EQ(env.picture->path, kA);
   EXPECT_EQ(env.position, 2);
   Confirm();
@@ -209,7 +226,7 @@ TEST_F(RunDriverTest, ClosedAtFileTwoThenStartBeginsThePassAgain) {
 }
 
 TEST_F(RunDriverTest, RunLeftOffByClosingKeepsItsPass) {
-  env.paths = {kA, kB};
+  env.Add({kA, kB});
   settings.resolutionItems[k240x320].checked = true;
   Start();
   Confirm();
@@ -221,12 +238,12 @@ TEST_F(RunDriverTest, RunLeftOffByClosingKeepsItsPass) {
 }
 
 TEST_F(RunDriverTest, SecondJobAfterACompletedOneRunsEveryResolutionAgain) {
-  env.paths = {kA};
+  env.Add({kA});
   settings.resolutionItems[k240x320].checked = true;
   Start();
   RunToEnd();
   EXPECT_EQ(state.currentResolution, 1);
-  env.paths = {kB};
+  env.Add({kB});
   Start();
   RunToEnd();
   // Without the reset the second job would begin at its last pass and cut 240 x 320 only.
@@ -236,10 +253,10 @@ TEST_F(RunDriverTest, SecondJobAfterACompletedOneRunsEveryResolutionAgain) {
 // --- The list and the settings changed during a run ---
 
 TEST_F(RunDriverTest, FilesAddedDuringAPassAreWalkedToo) {
-  env.paths = {kA, kB};
+  env.Add({kA, kB});
   Start();
-  env.paths.push_back(kC);
-  env.paths.push_back("/p/d.jpg");
+  env.Add({kC});
+  env.Add({"/p/d.jpg"});
   Confirm();
   Confirm();
   Confirm();
@@ -250,17 +267,17 @@ TEST_F(RunDriverTest, FilesAddedDuringAPassAreWalkedToo) {
 }
 
 TEST_F(RunDriverTest, FilesRemovedDuringAPassEndItEarly) {
-  env.paths = {kA, kB, kC};
+  env.Add({kA, kB, kC});
   settings.resolutionItems[k240x320].checked = true;
   Start();
   Confirm();
-  env.paths.pop_back();
+  env.RemoveLast();
   Confirm();
   EXPECT_EQ(state.currentResolution, 2);
   EXPECT_EQ(env.picture, (TPicture{kA, 240, 320}));
 
   // Emptied in the last pass: the next save (of a typed name) ends the job.
-  env.paths.clear();
+  env.RemoveAll();
   state.askName = true;
   Confirm();
   EXPECT_FALSE(env.visible);
@@ -269,10 +286,10 @@ TEST_F(RunDriverTest, FilesRemovedDuringAPassEndItEarly) {
 }
 
 TEST_F(RunDriverTest, ListEmptiedBeforeAFurtherPassLeavesTheRunOff) {
-  env.paths = {kA, kB};
+  env.Add({kA, kB});
   settings.resolutionItems[k240x320].checked = true;
   Start();
-  env.paths.clear();
+  env.RemoveAll();
   state.askName = true;
   Confirm();
   EXPECT_FALSE(env.visible);
@@ -281,13 +298,13 @@ TEST_F(RunDriverTest, ListEmptiedBeforeAFurtherPassLeavesTheRunOff) {
   EXPECT_EQ(Count(Files()), 1);
   EXPECT_EQ(Count("clear"), 0);
 
-  env.paths = {kC};
+  env.Add({kC});
   Start();
   EXPECT_EQ(env.picture, (TPicture{kC, 240, 320}));
 }
 
 TEST_F(RunDriverTest, ResolutionsCheckedDuringARunChangeTheRemainingPasses) {
-  env.paths = {kA, kB};
+  env.Add({kA, kB});
   Start();
   settings.resolutionItems[k320x240].checked = true;
   RunToEnd();
@@ -295,7 +312,7 @@ TEST_F(RunDriverTest, ResolutionsCheckedDuringARunChangeTheRemainingPasses) {
 
   // Unchecked before the last file of the pass opens: the job ends with this pass.
   saves.clear();
-  env.paths = {kA, kB};
+  env.Add({kA, kB});
   Start();
   settings.resolutionItems[k320x240].checked = false;
   RunToEnd();
@@ -306,7 +323,7 @@ TEST_F(RunDriverTest, ResolutionsCheckedDuringARunChangeTheRemainingPasses) {
 // --- Sources that cannot be opened ---
 
 TEST_F(RunDriverTest, SourceFailingAfterASaveIsReportedAndSkipped) {
-  env.paths = {kA, kB, kC};
+  env.Add({kA, kB, kC});
   env.failing = {kB};
   Start();
   env.log.clear();
@@ -314,20 +331,20 @@ TEST_F(RunDriverTest, SourceFailingAfterASaveIsReportedAndSkipped) {
   // Without the skip, a's picture would stay on screen to be saved under b's name.
   EXPECT_EQ(env.Actions(), (Log{"SetProgressPosition(1)", "openfile(" + kB + ")", Cannot(kB), "SetProgressPosition(2)",
                                 "openfile(" + kC + ")"}));
-  EXPECT_EQ(driver.fileIndex, 2);
+  EXPECT_EQ(driver.fileIndex(), 2);
   RunToEnd();
   EXPECT_EQ(saves, (Log{kA + " 176x220", kC + " 176x220"}));
   EXPECT_EQ(Count("error box"), 0);
 }
 
 TEST_F(RunDriverTest, FirstFileFailingWhenShownIsSkipped) {
-  env.paths = {kA, kB};
+  env.Add({kA, kB});
   settings.resolutionItems[k240x320].checked = true;
   env.failing = {kA};
   Start();
   EXPECT_EQ(env.Actions(), (Log{"Show", "openfile(" + kA + ")", Cannot(kA), "SetProgressMaximum(2)",
                                 "SetProgressPosition(1)", "openfile(" + kB + ")"}));
-  EXPECT_EQ(driver.fileIndex, 1);
+  EXPECT_EQ(driver.fileIndex(), 1);
 
   env.log.clear();
   Confirm();
@@ -338,7 +355,7 @@ TEST_F(RunDriverTest, FirstFileFailingWhenShownIsSkipped) {
 }
 
 TEST_F(RunDriverTest, FailingLastFileEndsThePassOrTheJob) {
-  env.paths = {kA, kB};
+  env.Add({kA, kB});
   settings.resolutionItems[k240x320].checked = true;
   env.failing = {kB};
   Start();
@@ -346,13 +363,13 @@ TEST_F(RunDriverTest, FailingLastFileEndsThePassOrTheJob) {
   EXPECT_EQ(env.picture, (TPicture{kA, 240, 320}));
   Confirm();
   EXPECT_FALSE(env.visible);
-  EXPECT_TRUE(env.paths.empty());
+  EXPECT_EQ(env.list.Count(), 0);
   EXPECT_EQ(Count("ReportError"), 2);
   EXPECT_EQ(saves, (Log{kA + " 176x220", kA + " 240x320"}));
 }
 
 TEST_F(RunDriverTest, EveryFileFailingWalksTheWholeJob) {
-  env.paths = {kA, kB, kC};
+  env.Add({kA, kB, kC});
   settings.resolutionItems[k240x320].checked = true;
   env.failing = {kA, kB, kC};
   Start();
@@ -366,10 +383,10 @@ TEST_F(RunDriverTest, EveryFileFailingWalksTheWholeJob) {
 }
 
 TEST_F(RunDriverTest, LongRunOfFailingFilesIsSkippedWithoutDeepeningTheStack) {
-  env.paths = {kA};
+  env.Add({kA});
   for (int i = 0; i < 500; ++i) {
-    env.paths.push_back("/p/bad" + std::to_string(i) + ".jpg");
-    env.failing.insert(env.paths.back());
+    env.failing.insert("/p/bad" + std::to_string(i) + ".jpg");
+    env.Add({"/p/bad" + std::to_string(i) + ".jpg"});
   }
   Start();
   env.openFrames.clear();
@@ -384,7 +401,7 @@ TEST_F(RunDriverTest, LongRunOfFailingFilesIsSkippedWithoutDeepeningTheStack) {
 // --- Errors the driver does not catch ---
 
 TEST_F(RunDriverTest, OtherErrorsEndTheStepWithTheCountersWhereTheyWere) {
-  env.paths = {kA, kB};
+  env.Add({kA, kB});
   env.brokenPathIndex = 0;
   Start();
   // Reported by the guard of the show; the window is shown and Start goes on.
@@ -398,7 +415,7 @@ TEST_F(RunDriverTest, OtherErrorsEndTheStepWithTheCountersWhereTheyWere) {
   env.log.clear();
   Confirm();
   EXPECT_EQ(env.Actions(), (Log{"SetProgressPosition(1)", "error box(List index out of bounds (1))"}));
-  EXPECT_EQ(driver.fileIndex, 1);
+  EXPECT_EQ(driver.fileIndex(), 1);
   EXPECT_EQ(env.picture->path, kA);
 }
 
