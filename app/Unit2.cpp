@@ -60,39 +60,41 @@ void TForm2::CreateControls() {
   TrackBar1 = new QSlider(Qt::Horizontal, GroupBox1);
   TrackBar1->setGeometry(8, 48, 321, 33);
   TrackBar1->setRange(0, 100);
-  TrackBar1->setValue(0);
+  TrackBar1->setValue(values_.sliderPosition);
   TrackBar1->setTickPosition(QSlider::TicksBelow);
   TrackBar1->setTickInterval(1);
   TrackBar1->setSingleStep(1);
   TrackBar1->setPageStep(2);
   Label3 = Label(GroupBox1, QStringLiteral("Сжатие:"), {16, 80, 41, 13});
-  Label4 = Label(GroupBox1, QStringLiteral("0%"), {64, 80, 14, 13});
+  Label4 = Label(GroupBox1, QString(), {64, 80, 14, 13});
 
   GroupBox2 = new QGroupBox(QStringLiteral("Настройки сохранения:"), this);
   GroupBox2->setGeometry(0, 136, 337, 161);
-  CheckBox2 = CheckBox(GroupBox2, QStringLiteral("Запрашивать имя для каждого файла"), {8, 16, 289, 17}, false);
-  CheckBox5 = CheckBox(GroupBox2, QStringLiteral("Добавлять преффикс"), {8, 40, 129, 17}, false);
-  Edit1 = new QLineEdit(GroupBox2);
+  CheckBox2 = CheckBox(GroupBox2, QStringLiteral("Запрашивать имя для каждого файла"), {8, 16, 289, 17},
+                       values_.askNameBox);
+  CheckBox5 = CheckBox(GroupBox2, QStringLiteral("Добавлять преффикс"), {8, 40, 129, 17}, values_.prefixBox);
+  Edit1 = new QLineEdit(QString::fromStdString(values_.prefixText), GroupBox2);
   Edit1->setGeometry(144, 40, 177, 21);
-  Edit1->hide();
-  CheckBox6 = CheckBox(GroupBox2, QStringLiteral("Добавлять суффикс"), {8, 64, 137, 17}, false);
-  Edit2 = new QLineEdit(GroupBox2);
+  CheckBox6 = CheckBox(GroupBox2, QStringLiteral("Добавлять суффикс"), {8, 64, 137, 17}, values_.suffixBox);
+  Edit2 = new QLineEdit(QString::fromStdString(values_.suffixText), GroupBox2);
   Edit2->setGeometry(144, 64, 177, 21);
-  Edit2->hide();
-  CheckBox4 = CheckBox(GroupBox2, QStringLiteral("Добавлять разрешение в конце имени"), {8, 88, 233, 17}, true);
-  CheckBox3 = CheckBox(GroupBox2, QStringLiteral("Транслитерировать имя"), {8, 112, 249, 17}, true);
+  CheckBox4 = CheckBox(GroupBox2, QStringLiteral("Добавлять разрешение в конце имени"), {8, 88, 233, 17},
+                       values_.appendResolutionBox);
+  CheckBox3 = CheckBox(GroupBox2, QStringLiteral("Транслитерировать имя"), {8, 112, 249, 17},
+                       values_.transliterateBox);
 
   Label1 = Label(this, QStringLiteral("Резать следующие\nразрешения:"), {344, 8, 97, 26});
   resol = new QListWidget(this);
   resol->setGeometry(344, 40, 161, 177);
   resol->setItemDelegate(new TItemHeightDelegate(13, resol));
   resol->setUniformItemSizes(true);
+  // Created unchecked; FormCreate checks the one resolution a fresh program has.
   for (const TResolutionItem& item : values_.resolutionItems) {
     auto* row = new QListWidgetItem(QString::fromStdString(item.text), resol);
     row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     row->setCheckState(Qt::Unchecked);
   }
-  CheckBox1 = CheckBox(this, QString(), {344, 224, 17, 17}, false);
+  CheckBox1 = CheckBox(this, QString(), {344, 224, 17, 17}, values_.folderPerResolutionBox);
   // Not a buddy of CheckBox1: a click on the caption leaves the box alone.
   Label5 = Label(this, QStringLiteral("Сохранять каждый тип\nРазрешений в \nСобствующей папке"), {368, 224, 116, 39});
   Bevel1 = new TBevel(this, true);
@@ -111,6 +113,12 @@ void TForm2::CreateControls() {
   setTabOrder(Edit2, TrackBar1);
   setTabOrder(TrackBar1, resol);
   setTabOrder(resol, CheckBox1);
+
+  // The percent label and the prefix and suffix fields follow the values the controls
+  // start with as they follow every change.
+  TrackBar1Change();
+  CheckBox5Click();
+  CheckBox6Click();
 }
 
 void TForm2::ConnectControls() {
@@ -144,8 +152,9 @@ void TForm2::ConnectControls() {
 
 void TForm2::FormCreate() {
   resol->item(kDefaultResolutionIndex)->setCheckState(Qt::Checked);
-  main_.State().transliterate = true;
-  main_.State().appendResolution = true;
+  // The job state agrees with the boxes from the start.
+  main_.State().transliterate = values_.transliterateBox;
+  main_.State().appendResolution = values_.appendResolutionBox;
 }
 
 void TForm2::Handle(void (TForm2::*handler)()) {

@@ -13,8 +13,14 @@ inline constexpr int kResolutionCount = 28;
 
 // The resolution texts in the fixed order of the settings window's check list.
 extern const std::array<const char*, kResolutionCount> kResolutionTexts;
-// Index of "176x220", the one resolution checked at start-up.
-inline constexpr int kDefaultResolutionIndex = 21;
+
+// A freshly started program's settings, written here only: TSettingsValues starts from
+// them, the settings window builds its controls from that record, and the job state starts
+// out agreeing with them. Every other option starts off and every text empty.
+inline constexpr int kDefaultResolutionIndex = 21; // "176x220", the one resolution checked
+inline constexpr int32_t kDefaultSliderPosition = 0;
+inline constexpr bool kDefaultTransliterate = true;
+inline constexpr bool kDefaultAppendResolution = true;
 
 struct TResolution {
   int32_t width = 0;
@@ -33,10 +39,10 @@ struct TJobState {
   int32_t targetHeight = 0;
   uint8_t compression = 0;
   bool askName = false;
-  // On from the start: the settings window, created right after the main window,
-  // switches both on, so a freshly started program never sees them off.
-  bool transliterate = true;
-  bool appendResolution = true;
+  // As the settings window's boxes: its creation, right after the main window's, switches
+  // both on, so a freshly started program never sees them off.
+  bool transliterate = kDefaultTransliterate;
+  bool appendResolution = kDefaultAppendResolution;
   std::string outputFolder;
   int32_t fileCount = 0;
   bool addPrefix = false;
@@ -58,10 +64,10 @@ struct TResolutionItem {
 // Mirrors the settings window's controls; initial values are those of a freshly
 // created settings window.
 struct TSettingsValues {
-  int32_t sliderPosition = 0;
+  int32_t sliderPosition = kDefaultSliderPosition;
   bool askNameBox = false;
-  bool transliterateBox = true;
-  bool appendResolutionBox = true;
+  bool transliterateBox = kDefaultTransliterate;
+  bool appendResolutionBox = kDefaultAppendResolution;
   bool prefixBox = false;
   bool suffixBox = false;
   std::string prefixText;
