@@ -1,20 +1,16 @@
 #include "JPEGImage.h"
 
-#include <cerrno>
+#include <atomic>
 #include <csetjmp>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <new>
 #include <utility>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <jerror.h>
 #include <jpeglib.h>
 
 #include "SafeWriter.h"
+#include "SourceFile.h"
 #include "job/Errors.h"
 
 static_assert(JPEG_LIB_VERSION == 62, "the codec is written for the libjpeg 6.2 interface");
@@ -24,7 +20,8 @@ namespace qv {
 
 namespace {
 
-int displayColorDepth = 24;
+// Set by the window thread at start-up and read by the read-ahead's decoding thread.
+std::atomic<int> displayColorDepth{24};
 
 // The library reports a fatal error by jumping back to the frame that called it; that
 // frame returns false and the caller raises EJPEG with the library's code. Warnings and
@@ -319,24 +316,6 @@ std::shared_ptr<const TJPEGData> Encode(const TPixelImage& pixels, uint8_t quali
   return data;
 }
 
-// A photo's bytes fill some thousands of pages; where the block spans whole aligned huge
-// pages the system is asked to use those instead, which saves most of the page faults of
-// reading it. Only the block's own aligned interior is advised.
-void AdviseHugePages(uint8_t* block, size_t size) {
-  constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
-  const uintptr_t start = reinterpret_cast<uintptr_t>(block);
-  const uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
-  const uintptr_t last = (start + size) & ~(kHugePage - 1);
-  if (last > first)
-    madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-}
-
-// Closes the source file on every way out of ReadJpegFile.
-struct TFileCloser {
-  int fd;
-  ~TFileCloser() { close(fd); }
-};
-
 } // namespace
 
 void SetDisplayColorDepth(int bitsPerPixel) {
@@ -365,50 +344,14 @@ void DecodeRows(const TJPEGData& data, IRowSink& sink) {
 TJPEGImage::TJPEGImage() : data_(std::make_shared<const TJPEGData>()) {}
 
 void TJPEGImage::ReadJpegFile(const std::string& path) {
-  // Nothing in the object changes until the file is open. A name with a NUL in it would
-  // reach the system cut short and open another file.
-  if (path.find('\0') != std::string::npos)
-    throw EFOpenError(ExpandFileName(path), std::strerror(EINVAL));
-  // Without O_NONBLOCK a source replaced by a named pipe after it was listed would wait
-  // for a writer for ever; regular files read the same either way.
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
-    int error = errno;
-    throw EFOpenError(ExpandFileName(path), std::strerror(error));
-  }
-  TFileCloser closer{fd};
-  struct stat info {};
-  if (fstat(fd, &info) != 0) {
-    int error = errno;
-    throw EFOpenError(ExpandFileName(path), std::strerror(error));
-  }
-  if (S_ISDIR(info.st_mode))
-    throw EFOpenError(ExpandFileName(path), std::strerror(EISDIR));
-
+  // Nothing in the object changes until the file is open.
+  TSourceFile file(path);
   pixels_.reset();
   auto data = std::make_shared<TJPEGData>();
   data_ = data;
-  size_t length = info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
-  try {
-    data->bytes.reserve(length);
-    AdviseHugePages(data->bytes.data(), length);
-    data->bytes.resize(length);
-  } catch (const std::bad_alloc&) {
-    throw EOutOfMemory();
-  }
-  size_t total = 0;
-  while (total < length) {
-    ssize_t got = read(fd, data->bytes.data() + total, length - total);
-    if (got < 0 && errno == EINTR)
-      continue;
-    if (got <= 0)
-      break;
-    total += static_cast<size_t>(got);
-  }
-  if (total < length)
-    throw EReadError();
+  file.ReadAll(data->bytes);
   // An empty file reads as 0 x 0 without a header.
-  if (length == 0)
+  if (data->bytes.empty())
     return;
   // Only the header is parsed; a failure leaves the bytes and a size of 0 x 0.
   TDecompressor d;

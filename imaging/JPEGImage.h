@@ -15,7 +15,8 @@ namespace qv {
 class ISafeFileSystem;
 
 // Colour depth of the display at start-up; 8 bits per pixel or fewer quantise every file.
-// Set once by the program before any decoding; the default is a deep display.
+// Set once by the program before any decoding; the default is a deep display. The
+// read-ahead decodes on a thread of its own, so both may be called from any thread.
 void SetDisplayColorDepth(int bitsPerPixel);
 int DisplayColorDepth();
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <sys/mman.h>
 
+#include "HugePages.h"
 #include "job/Errors.h"
 
 namespace qv {
@@ -15,14 +16,12 @@ ptrdiff_t StrideFor(int32_t width) {
   return (static_cast<ptrdiff_t>(width) * 3 + 3) / 4 * 4;
 }
 
-constexpr size_t kHugePage = size_t{2} << 20;
 // From this size on a picture gets a mapping of its own; small ones stay in the heap.
 constexpr size_t kOwnMappingFrom = 4 * kHugePage;
 
-// A large picture gets its own mapping, aligned so that the system may back it with huge
-// pages: decoding a 6000 x 4000 photo then takes a few dozen page faults instead of some
-// eighteen thousand, which cost about a third as much as the decode itself. Where huge
-// pages are not offered the advice is ignored and the mapping works as any other.
+// A large picture gets its own mapping, aligned so that all of it may be backed with huge
+// pages: the page faults of decoding into it would otherwise cost about a third as much as
+// the decode itself.
 std::shared_ptr<uint8_t[]> Map(size_t bytes) {
   const size_t length = (bytes + kHugePage - 1) / kHugePage * kHugePage;
   void* raw = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -37,7 +36,7 @@ std::shared_ptr<uint8_t[]> Map(size_t bytes) {
   if (head < kHugePage)
     munmap(reinterpret_cast<void*>(start + length), kHugePage - head);
   uint8_t* block = reinterpret_cast<uint8_t*>(start);
-  madvise(block, length, MADV_HUGEPAGE);
+  AdviseHugePages(block, length);
   // Should the control block fail to allocate, shared_ptr still runs the deleter.
   return std::shared_ptr<uint8_t[]>(block, [length](uint8_t* p) { munmap(p, length); });
 }

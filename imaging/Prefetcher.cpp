@@ -157,8 +157,8 @@ std::optional<TPrefetcher::TResult> TPrefetcher::Load(const std::string& path, u
     result.depth = DisplayColorDepth();
     result.file.decoded.CopyFrom(result.file.file);
     result.file.decoded.GetPixels();
-    // A file changed while it was read gives nothing.
-    if (StampOf(path) != before)
+    // A file changed while it was read gives nothing, nor does a decode the depth changed under.
+    if (StampOf(path) != before || DisplayColorDepth() != result.depth)
       return std::nullopt;
     return result;
   } catch (...) {

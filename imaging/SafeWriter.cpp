@@ -1,13 +1,12 @@
 #include "SafeWriter.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
+#include "SourceFile.h"
 #include "job/Errors.h"
 
 namespace qv {
@@ -68,49 +67,6 @@ private:
 ISafeFileSystem& PosixFileSystem() {
   static TPosixFileSystem fs;
   return fs;
-}
-
-std::string ExpandFileName(const std::string& path) {
-  if (path.empty())
-    return path;
-  std::string full = path;
-  // An error text cut short at a NUL would name another file.
-  std::replace(full.begin(), full.end(), '\0', '?');
-  if (full[0] != '/') {
-    std::vector<char> buffer(4096);
-    while (getcwd(buffer.data(), buffer.size()) == nullptr) {
-      if (errno != ERANGE)
-        return path;
-      buffer.resize(buffer.size() * 2);
-    }
-    std::string folder = buffer.data();
-    full = folder + (folder.back() == '/' ? "" : "/") + full;
-  }
-  // Doubled separators are kept: they are valid here and the path names the same file.
-  std::vector<std::string> parts;
-  size_t start = 1;
-  while (true) {
-    size_t end = full.find('/', start);
-    std::string part = full.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    bool last = end == std::string::npos;
-    if (part == "..") {
-      // ".." leaves the last real folder, not the empty part of a doubled separator:
-      // "out//../x" names the file x beside out.
-      while (!parts.empty() && parts.back().empty())
-        parts.pop_back();
-      if (!parts.empty())
-        parts.pop_back();
-    } else if (part != ".") {
-      parts.push_back(part);
-    }
-    if (last)
-      break;
-    start = end + 1;
-  }
-  std::string result;
-  for (const std::string& part : parts)
-    result += "/" + part;
-  return result.empty() ? "/" : result;
 }
 
 TSafeWriter::TSafeWriter(const std::string& path, ISafeFileSystem& fs) : fs_(fs), target_(path) {

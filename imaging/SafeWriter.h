@@ -27,11 +27,6 @@ public:
 
 ISafeFileSystem& PosixFileSystem();
 
-// The absolute form of path that error texts name: relative paths are taken from the
-// working folder, and "." and ".." components are resolved by name. A NUL, which no file
-// name can hold, shows as "?".
-std::string ExpandFileName(const std::string& path);
-
 class TSafeWriter {
 public:
   // Raises EFCreateError "Cannot create file ..." when the target cannot be created.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "imaging/SafeWriter.h"
+#include "imaging/SourceFile.h"
 #include "job/Errors.h"
 #include "job/JobState.h"
 #include "job/Naming.h"

@@ -15,7 +15,7 @@
 #include "support/TempDir.h"
 #include "imaging/CropModel.h"
 #include "imaging/JPEGImage.h"
-#include "imaging/SafeWriter.h"
+#include "imaging/SourceFile.h"
 #include "job/Errors.h"
 
 #if defined(__SANITIZE_ADDRESS__)
