@@ -15,6 +15,7 @@
 #include <filesystem>
 
 #include "AppTestSupport.h"
+#include "imaging/Fit.h"
 #include "imaging/JPEGImage.h"
 
 namespace qv::test {
@@ -93,16 +94,18 @@ protected:
 
   std::string Out() const { return program.Path("out"); }
 
-  // Moves the pointer so that the frame's free coordinate becomes offset, and lets one tick run.
+  // Moves the pointer so that the frame's free coordinate becomes offset, and lets one tick
+  // run. The window takes half the frame rounded half to even, and so does the aim.
   TFrame PlaceFrame(int32_t offset) {
     TForm3& form3 = program.Form3();
     const QPoint origin = form3.mapToGlobal(QPoint(0, 0));
     TFrame& frame = form3.Model().Shape1;
-    if (form3.Model().fitWidth)
-      program.pointer.pos = QPoint(origin.x(), origin.y() + offset + frame.height / 2);
-    else
-      program.pointer.pos = QPoint(origin.x() + offset + frame.width / 2, origin.y());
+    const bool vertical = form3.Model().fitWidth;
+    const int32_t half = RoundHalfEven((vertical ? frame.height : frame.width) / 2.0L);
+    program.pointer.pos = vertical ? QPoint(origin.x(), origin.y() + offset + half)
+                                   : QPoint(origin.x() + offset + half, origin.y());
     form3.Timer1Timer();
+    EXPECT_EQ(vertical ? frame.top : frame.left, offset);
     return frame;
   }
 
@@ -194,10 +197,12 @@ std::vector<uint8_t> ReferenceCut(const std::string& source, const TResolution& 
   return ReadBytes(output);
 }
 
-TEST_F(CropJob, ThreePhotosAtTwoSizesGiveSixWallpapers) {
+TEST_F(CropJob, ThreePhotosAtThreeSizesGiveNineWallpapers) {
   TForm1& form1 = program.Form1();
   TForm3& form3 = program.Form3();
-  program.CheckResolution(27, true); // 320x240, after 176x220 in list order
+  // In list order: an odd frame, whose half rounds to even, then 176x220 and 320x240.
+  program.CheckResolution(5, true); // 101x67
+  program.CheckResolution(27, true);
   program.PressStart();
 
   struct TSaved {
@@ -210,7 +215,7 @@ TEST_F(CropJob, ThreePhotosAtTwoSizesGiveSixWallpapers) {
   std::vector<int32_t> progress;
   const std::vector<std::string> sources = {"alpha.jpg", "Берёза.jpg", "gamma.jpg"};
   const std::vector<std::string> names = {"alpha", "Beryoza", "gamma"};
-  for (const TResolution size : {TResolution{176, 220}, TResolution{320, 240}}) {
+  for (const TResolution size : {TResolution{101, 67}, TResolution{176, 220}, TResolution{320, 240}}) {
     for (size_t file = 0; file < sources.size(); ++file) {
       ASSERT_TRUE(form3.isVisible());
       ASSERT_EQ(form1.Driver().fileIndex(), static_cast<int32_t>(file));
@@ -227,14 +232,14 @@ TEST_F(CropJob, ThreePhotosAtTwoSizesGiveSixWallpapers) {
   EXPECT_FALSE(form3.isVisible());
   EXPECT_EQ(form1.ListBox1->count(), 0);
   EXPECT_EQ(form1.StatusPanel0->text(), "Файлов: 0");
-  EXPECT_EQ(progress, std::vector<int32_t>({1, 2, 0, 1, 2, 0}));
+  EXPECT_EQ(progress, std::vector<int32_t>({1, 2, 0, 1, 2, 0, 1, 2, 0}));
   EXPECT_TRUE(program.errorBox.texts.empty());
 
-  ASSERT_EQ(saved.size(), 6u);
+  ASSERT_EQ(saved.size(), 9u);
   size_t files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(Out()))
     files += entry.is_regular_file() ? 1 : 0;
-  EXPECT_EQ(files, 6u);
+  EXPECT_EQ(files, 9u);
   for (const TSaved& item : saved) {
     SCOPED_TRACE(item.output);
     ASSERT_TRUE(std::filesystem::exists(item.output));
