@@ -11,7 +11,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -19,8 +18,8 @@
 #include "AddPathsBench.h"
 #include "AppServices.h"
 #include "Dialogs.h"
-#include "ErrorBox.h"
 #include "Photo.h"
+#include "PrintingErrorBox.h"
 #include "Startup.h"
 #include "job/PosixServices.h"
 
@@ -60,15 +59,6 @@ const QList<QUrl>& Photos(const std::string& folder, int count) {
   return it->second;
 }
 
-class TCountingErrorBox : public qv::IErrorBox {
-public:
-  void ShowError(const std::string& text) override {
-    std::fprintf(stderr, "error: %s\n", text.c_str());
-    ++errors;
-  }
-  int errors = 0;
-};
-
 void BM_AddPaths(benchmark::State& state, const std::string& folder) {
   EnsureApplication();
   const int count = static_cast<int>(state.range(0));
@@ -77,7 +67,7 @@ void BM_AddPaths(benchmark::State& state, const std::string& folder) {
 
   // The real open test: it is one of the costs of every path.
   qv::TQtDialogs dialogs;
-  TCountingErrorBox errorBox;
+  TPrintingErrorBox errorBox;
   qv::TCursorPointer pointer;
   qv::TPosixOpenTest openTest;
   qv::TPosixFolderMaker folders;

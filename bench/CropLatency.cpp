@@ -31,8 +31,8 @@
 
 #include "AppServices.h"
 #include "Dialogs.h"
-#include "ErrorBox.h"
 #include "Photo.h"
+#include "PrintingErrorBox.h"
 #include "Startup.h"
 #include "Unit2.h"
 #include "imaging/Prefetcher.h"
@@ -54,15 +54,6 @@ public:
 
   std::vector<std::string> pictures;
   std::string folder;
-};
-
-class TPrintingErrorBox : public qv::IErrorBox {
-public:
-  void ShowError(const std::string& text) override {
-    std::fprintf(stderr, "error: %s\n", text.c_str());
-    ++errors;
-  }
-  int errors = 0;
 };
 
 // A pointer resting over the picture: the frame stays where the first tick puts it.
@@ -112,7 +103,7 @@ struct TPress {
 bool RunJob(const std::vector<std::string>& photos, const std::string& out, bool ahead, int waitMs,
             std::vector<TPress>& presses) {
   TAnsweringDialogs dialogs;
-  TPrintingErrorBox errorBox;
+  qvbench::TPrintingErrorBox errorBox;
   TRestingPointer pointer;
   qv::TPosixOpenTest openTest;
   qv::TPosixFolderMaker folders;
