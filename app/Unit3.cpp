@@ -167,9 +167,10 @@ void TForm3::closeEvent(QCloseEvent* event) {
 
 void TForm3::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  // The run has opened file 0 and sized the window by now (see TForm1::ShowCropWindow).
   if (event->spontaneous())
     return;
+  // The run opened file 0 and sized the window before showing it (TForm1::ShowCropWindow),
+  // so the first placement centres the fitted window.
   if (!placed_) {
     placed_ = true;
     CentreOnDesktop(this);
