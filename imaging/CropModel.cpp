@@ -28,6 +28,14 @@ TPixelImage CutOut(const TPixelImage& shown, const TFrame& frame, int32_t width,
   return cut;
 }
 
+void SaveCut(const TPixelImage& shown, const TFrame& frame, const TTarget& target, const std::string& path,
+             ISafeFileSystem& fs) {
+  TJPEGImage output;
+  output.AssignPixels(CutOut(shown, frame, target.width, target.height));
+  output.quality = static_cast<uint8_t>(100 - target.compression);
+  output.WriteJpegFile(path, fs);
+}
+
 void TCropModel::openfile(const std::string& path, const std::function<TTarget()>& snapshot, ICropView& view) {
   Open(path, snapshot, view, nullptr);
 }
@@ -73,11 +81,7 @@ void TCropModel::Savefile(const std::string& path, const TTarget& current) {
 }
 
 void TCropModel::Savefile(const std::string& path, const TTarget& current, ISafeFileSystem& fs) {
-  TJPEGImage output;
-  const TPixelImage shown = displayed.GetPixels();
-  output.AssignPixels(CutOut(shown, Shape1, current.width, current.height));
-  output.quality = static_cast<uint8_t>(100 - current.compression);
-  output.WriteJpegFile(path, fs);
+  SaveCut(displayed.GetPixels(), Shape1, current, path, fs);
 }
 
 void TCropModel::ResizeImage(int32_t dw, int32_t dh) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "Fit.h"
 #include "JPEGImage.h"
 
 namespace qv {
@@ -18,14 +19,6 @@ struct TTarget {
   int32_t width = 0;
   int32_t height = 0;
   uint8_t compression = 0;
-};
-
-// Shape1: left, top, width, height in display-area pixels; may lie past the picture.
-struct TFrame {
-  int32_t left = 0;
-  int32_t top = 0;
-  int32_t width = 0;
-  int32_t height = 0;
 };
 
 // The crop window's image control and display area.
@@ -57,6 +50,10 @@ private:
 // The width x height region of shown whose top-left corner is at the frame's left and top;
 // positions outside the picture give black.
 TPixelImage CutOut(const TPixelImage& shown, const TFrame& frame, int32_t width, int32_t height);
+// What Savefile does with the picture shown: cuts the frame's region at the target size and
+// writes it to path at quality 100 - compression.
+void SaveCut(const TPixelImage& shown, const TFrame& frame, const TTarget& target, const std::string& path,
+             ISafeFileSystem& fs);
 
 class TCropModel {
 public:

@@ -1,5 +1,5 @@
 #pragma once
-// The fit decision and the display size, computed with a 64-bit mantissa.
+// The fit decision and the display size, computed with a 64-bit mantissa, and the frame.
 
 #include <cstdint>
 
@@ -9,6 +9,14 @@ struct TSize {
   int32_t width = 0;
   int32_t height = 0;
   bool operator==(const TSize&) const = default;
+};
+
+// Shape1: left, top, width, height in display-area pixels; may lie past the picture.
+struct TFrame {
+  int32_t left = 0;
+  int32_t top = 0;
+  int32_t width = 0;
+  int32_t height = 0;
 };
 
 // Nearest integer, an exact half to the even neighbour.

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <mutex>
 #include <sys/mman.h>
 
 #include "HugePages.h"
@@ -19,26 +21,85 @@ ptrdiff_t StrideFor(int32_t width) {
 // From this size on a picture gets a mapping of its own; small ones stay in the heap.
 constexpr size_t kOwnMappingFrom = 4 * kHugePage;
 
+// Mappings of pictures that went, kept for the next picture of the same length: a batch cuts
+// photo after photo at the same sizes, and the first touch of a fresh mapping costs a page
+// fault and the system's zeroing of every page, which on a virtual machine took as long as
+// the resize itself. Zeroing a kept one again is a fraction of that. A few are kept, up to
+// a bound; beyond it the one kept longest goes back to the system.
+class TKeptMappings {
+public:
+  uint8_t* Take(size_t length) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    for (auto it = kept_.begin(); it != kept_.end(); ++it)
+      if (it->length == length) {
+        uint8_t* block = it->block;
+        bytes_ -= it->length;
+        kept_.erase(it);
+        return block;
+      }
+    return nullptr;
+  }
+
+  void Give(uint8_t* block, size_t length) noexcept {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    try {
+      kept_.push_back(TMapping{block, length});
+    } catch (...) {
+      munmap(block, length);
+      return;
+    }
+    bytes_ += length;
+    while (kept_.size() > kMostKept || bytes_ > kMostKeptBytes) {
+      munmap(kept_.front().block, kept_.front().length);
+      bytes_ -= kept_.front().length;
+      kept_.pop_front();
+    }
+  }
+
+private:
+  // Enough for the pictures of a few workers cutting at two large sizes each.
+  static constexpr size_t kMostKept = 12;
+  static constexpr size_t kMostKeptBytes = size_t{256} << 20;
+  struct TMapping {
+    uint8_t* block;
+    size_t length;
+  };
+  std::mutex mutex_;
+  std::deque<TMapping> kept_;
+  size_t bytes_ = 0;
+};
+
+TKeptMappings& KeptMappings() {
+  // Never destroyed: pictures may still go while the program ends.
+  static TKeptMappings* kept = new TKeptMappings;
+  return *kept;
+}
+
 // A large picture gets its own mapping, aligned so that all of it may be backed with huge
 // pages: the page faults of decoding into it would otherwise cost about a third as much as
 // the decode itself.
 std::shared_ptr<uint8_t[]> Map(size_t bytes) {
   const size_t length = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-  void* raw = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (raw == MAP_FAILED)
-    throw EOutOfMemory();
-  // Only the aligned part is kept; the slack before and after it goes back at once.
-  const uintptr_t first = reinterpret_cast<uintptr_t>(raw);
-  const uintptr_t start = (first + kHugePage - 1) & ~(uintptr_t{kHugePage} - 1);
-  const size_t head = start - first;
-  if (head > 0)
-    munmap(raw, head);
-  if (head < kHugePage)
-    munmap(reinterpret_cast<void*>(start + length), kHugePage - head);
-  uint8_t* block = reinterpret_cast<uint8_t*>(start);
-  AdviseHugePages(block, length);
+  uint8_t* block = KeptMappings().Take(length);
+  if (block != nullptr) {
+    std::memset(block, 0, bytes);
+  } else {
+    void* raw = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED)
+      throw EOutOfMemory();
+    // Only the aligned part is kept; the slack before and after it goes back at once.
+    const uintptr_t first = reinterpret_cast<uintptr_t>(raw);
+    const uintptr_t start = (first + kHugePage - 1) & ~(uintptr_t{kHugePage} - 1);
+    const size_t head = start - first;
+    if (head > 0)
+      munmap(raw, head);
+    if (head < kHugePage)
+      munmap(reinterpret_cast<void*>(start + length), kHugePage - head);
+    block = reinterpret_cast<uint8_t*>(start);
+    AdviseHugePages(block, length);
+  }
   // Should the control block fail to allocate, shared_ptr still runs the deleter.
-  return std::shared_ptr<uint8_t[]>(block, [length](uint8_t* p) { munmap(p, length); });
+  return std::shared_ptr<uint8_t[]>(block, [length](uint8_t* p) { KeptMappings().Give(p, length); });
 }
 
 // Zeroed storage that we never fill ourselves: calloc and a new mapping leave a large

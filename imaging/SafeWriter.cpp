@@ -1,5 +1,6 @@
 #include "SafeWriter.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -59,7 +60,8 @@ public:
   void Remove(const std::string& path) override { unlink(path.c_str()); }
 
 private:
-  unsigned counter_ = 0;
+  // Shared by every thread that writes, as the batch's workers do.
+  std::atomic<unsigned> counter_ = 0;
 };
 
 } // namespace

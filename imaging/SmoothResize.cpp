@@ -1,6 +1,8 @@
 #include "SmoothResize.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <optional>
 #include <utility>
@@ -8,6 +10,8 @@
 #include "JPEGImage.h"
 #include "PixelImage.h"
 #include "job/Errors.h"
+
+#include "BlendKernel.h"
 
 namespace qv {
 
@@ -51,11 +55,34 @@ void SmoothResize(int32_t dw, int32_t dh, const TPixelImage& source, TPixelImage
   }
 }
 
+namespace {
+
+#if defined(__x86_64__)
+#define QV_BLEND_SIMD 1
+
+// The widest form this processor runs, chosen once.
+using TBlendFunction = decltype(&blend::BlendAvx2);
+TBlendFunction Widest() {
+  static const TBlendFunction widest = __builtin_cpu_supports("avx2")     ? blend::BlendAvx2
+                                       : __builtin_cpu_supports("sse4.1") ? blend::BlendSse41
+                                                                          : nullptr;
+  return widest;
+}
+#endif
+
+} // namespace
+
 TSmoothResizer::TSmoothResizer(int32_t sw, int32_t sh, int32_t dw, int32_t dh)
     : sh_(sh), dh_(dh), yStep_(static_cast<uint32_t>(MulDiv(sh + 1, 65536, dh))) {
   const uint32_t xStep = static_cast<uint32_t>(MulDiv(sw + 1, 65536, dw));
   // What depends on the column alone is worked out once, not once a row.
-  columns_.resize(static_cast<size_t>(dw > 0 ? dw : 0));
+  const size_t columns = static_cast<size_t>(dw > 0 ? dw : 0);
+  lefts_.resize(columns);
+  fractions_.resize(columns);
+  // One column serves as both members of the pair.
+  rightStep_ = sw == 1 ? 0 : 3;
+  const int64_t rowBytes = static_cast<int64_t>(sw) * 3;
+  bool vector = rightStep_ == 3;
   for (int32_t x = 0; x < dw; ++x) {
     const uint32_t sx = static_cast<uint32_t>(x) * xStep;
     const int64_t ix = sx >> 16;
@@ -63,11 +90,14 @@ TSmoothResizer::TSmoothResizer(int32_t sw, int32_t sh, int32_t dw, int32_t dh)
     int32_t left = static_cast<int32_t>(ix);
     if (ix >= static_cast<int64_t>(sw) - 1 || x == dw - 1)
       left = sw - 2;
-    int32_t right = left + 1;
     if (sw == 1)
-      left = right = 0;
-    columns_[static_cast<size_t>(x)] =
-        TColumn{static_cast<ptrdiff_t>(left) * 3, static_cast<ptrdiff_t>(right) * 3, sx & 0xFFFF};
+      left = 0;
+    lefts_[static_cast<size_t>(x)] = left * 3;
+    fractions_[static_cast<size_t>(x)] = sx & 0xFFFF;
+    // The pairs only move right, so the columns that may be read eight bytes at a time lead.
+    vector = vector && static_cast<int64_t>(left) * 3 + 8 <= rowBytes;
+    if (vector)
+      vectorColumns_ = static_cast<size_t>(x) + 1;
   }
 }
 
@@ -80,20 +110,35 @@ int32_t TSmoothResizer::UpperRow(int32_t y) const {
 }
 
 void TSmoothResizer::Row(const uint8_t* upper, const uint8_t* lower, int32_t y, uint8_t* out) const {
+  Row(upper, lower, y, out, 0, lefts_.size());
+}
+
+void TSmoothResizer::Row(const uint8_t* upper, const uint8_t* lower, int32_t y, uint8_t* out, size_t first,
+                         size_t last) const {
   const uint32_t fy = (static_cast<uint32_t>(y) * yStep_) & 0xFFFF;
   // The two weights add up to 65537 whichever pair was chosen.
   const uint32_t wUpper = 65536 - fy;
   const uint32_t wLower = fy + 1;
-  for (const TColumn& column : columns_) {
+  size_t x = first;
+#ifdef QV_BLEND_SIMD
+  if (const TBlendFunction blend = Widest(); blend && x < vectorColumns_) {
+    const size_t done = blend(upper, lower, wUpper, wLower, lefts_.data() + x, fractions_.data() + x,
+                              std::min(vectorColumns_, last) - x, out);
+    x += done;
+    out += done * 3;
+  }
+#endif
+  for (; x < last; ++x) {
+    const uint32_t fx = fractions_[x];
     // MulDiv(fx, w, 65536) for these operands: fx * w + 32768 stays below 2^32.
-    const uint32_t wUR = (column.fx * wUpper + 32768) >> 16;
+    const uint32_t wUR = (fx * wUpper + 32768) >> 16;
     const uint32_t wUL = wUpper - wUR;
-    const uint32_t wLR = (column.fx * wLower + 32768) >> 16;
+    const uint32_t wLR = (fx * wLower + 32768) >> 16;
     const uint32_t wLL = wLower - wLR;
-    const uint8_t* ul = upper + column.left;
-    const uint8_t* ur = upper + column.right;
-    const uint8_t* ll = lower + column.left;
-    const uint8_t* lr = lower + column.right;
+    const uint8_t* ul = upper + lefts_[x];
+    const uint8_t* ur = ul + rightStep_;
+    const uint8_t* ll = lower + lefts_[x];
+    const uint8_t* lr = ll + rightStep_;
     for (int c = 0; c < 3; ++c)
       out[c] = static_cast<uint8_t>((ul[c] * wUL + ur[c] * wUR + ll[c] * wLL + lr[c] * wLR) >> 16);
     out += 3;
@@ -102,81 +147,148 @@ void TSmoothResizer::Row(const uint8_t* upper, const uint8_t* lower, int32_t y, 
 
 namespace {
 
-// Blends decoded rows as they come, holding only the last two. For sizes that SmoothResize
-// copies or refuses, and for a destination too large to hold, it keeps the whole picture
-// instead and leaves the rest to SmoothResize, so that results and errors stay its own.
-class TResizingSink : public IRowSink {
+// Hands every decoded row to the blend of every size, holding only the last two rows: as
+// each size's pairs move down the source with its destination rows, no size needs a row
+// that was dropped. A size that SmoothResize copies or refuses, or one too large to hold,
+// is left to SmoothResize of the whole picture, so that its results and errors stay its
+// own; the whole picture is then kept once, and the blended sizes read their rows from it.
+// A blended size makes only its part, in a picture of that part's size.
+class TFanOutSink : public IRowSink {
 public:
-  TResizingSink(int32_t dw, int32_t dh) : dw_(dw), dh_(dh) {}
+  TFanOutSink(const std::vector<TSize>& sizes, const std::function<void()>& everyRow,
+              const std::vector<TFrame>* frames)
+      : everyRow_(everyRow) {
+    blends_.reserve(sizes.size());
+    for (size_t i = 0; i < sizes.size(); ++i) {
+      TBlend blend{sizes[i].width, sizes[i].height, std::nullopt, 0, TPixelImage(), 0, 0, 0, 0};
+      // The part of the picture the frame covers, empty when it lies outside.
+      const TFrame whole{0, 0, blend.dw, blend.dh};
+      const TFrame& frame = frames ? (*frames)[i] : whole;
+      auto clamp = [](int64_t v, int32_t size) { return static_cast<int32_t>(std::clamp<int64_t>(v, 0, size)); };
+      blend.firstColumn = clamp(frame.left, blend.dw);
+      blend.lastColumn = clamp(static_cast<int64_t>(frame.left) + frame.width, blend.dw);
+      blend.firstRow = clamp(frame.top, blend.dh);
+      blend.lastRow = clamp(static_cast<int64_t>(frame.top) + frame.height, blend.dh);
+      blends_.push_back(std::move(blend));
+    }
+  }
 
   void Start(int32_t width, int32_t height) override {
-    if (dw_ < 1 || dh_ < 2 || width < 1 || height < 2 || (width == dw_ && height == dh_) || !PictureFits(dw_, dh_)) {
-      whole_.SetSize(width, height);
-      return;
-    }
-    resizer_.emplace(width, height, dw_, dh_);
-    // Two rows are enough only while the pairs move down the source; should a position
-    // wrap around in 32 bits, the whole picture is kept after all.
-    for (int32_t y = 0, last = 0; y < dh_; last = resizer_->UpperRow(y), ++y)
-      if (resizer_->UpperRow(y) < last || resizer_->UpperRow(y) > height - 2) {
-        resizer_.reset();
-        whole_.SetSize(width, height);
-        return;
+    for (TBlend& blend : blends_) {
+      if (!Blendable(blend, width, height)) {
+        keepWhole_ = true;
+        continue;
       }
-    rowBytes_ = static_cast<size_t>(width) * 3;
-    rows_.resize(2 * rowBytes_);
-    result_.SetSize(dw_, dh_);
-  }
-
-  uint8_t* RowFor(int32_t y) override {
-    if (!resizer_)
-      return whole_.ScanLine(y);
-    return Held(y);
-  }
-
-  // Every destination row whose lower source row this is can be made now; as the pairs move
-  // down the source with the destination rows, none needs a row already dropped.
-  void Filled(int32_t y) override {
-    if (!resizer_)
-      return;
-    for (; next_ < dh_ && resizer_->UpperRow(next_) + 1 <= y; ++next_) {
-      const int32_t upper = resizer_->UpperRow(next_);
-      resizer_->Row(Held(upper), Held(upper + 1), next_, result_.ScanLine(next_));
+      blend.resizer.emplace(width, height, blend.dw, blend.dh);
+      // Two rows are enough only while the pairs move down the source; should a position
+      // wrap around in 32 bits, the whole picture is kept after all.
+      for (int32_t y = 0, last = 0; y < blend.dh; last = blend.resizer->UpperRow(y), ++y)
+        if (blend.resizer->UpperRow(y) < last || blend.resizer->UpperRow(y) > height - 2) {
+          blend.resizer.reset();
+          keepWhole_ = true;
+          break;
+        }
     }
+    if (keepWhole_) {
+      whole_.SetSize(width, height);
+    } else {
+      rowBytes_ = static_cast<size_t>(width) * 3;
+      rows_.resize(2 * rowBytes_);
+    }
+    for (TBlend& blend : blends_)
+      if (blend.resizer)
+        blend.result.SetSize(blend.lastColumn - blend.firstColumn, blend.lastRow - blend.firstRow);
   }
 
-  TPixelImage Result() {
-    if (resizer_)
-      return std::move(result_);
-    // As ResizeImage has it for a decoded picture: a destination of the size, then the resize.
-    TPixelImage resized;
-    resized.SetSize(dw_, dh_);
-    SmoothResize(dw_, dh_, whole_, resized);
-    return resized;
+  uint8_t* RowFor(int32_t y) override { return keepWhole_ ? whole_.ScanLine(y) : Held(y); }
+
+  // Every destination row whose lower source row this is can be made now.
+  void Filled(int32_t y) override {
+    for (TBlend& blend : blends_) {
+      if (!blend.resizer)
+        continue;
+      for (; blend.next < blend.dh && blend.resizer->UpperRow(blend.next) + 1 <= y; ++blend.next) {
+        if (blend.next < blend.firstRow || blend.next >= blend.lastRow || blend.firstColumn >= blend.lastColumn)
+          continue;
+        const int32_t upper = blend.resizer->UpperRow(blend.next);
+        blend.resizer->Row(Source(upper), Source(upper + 1), blend.next,
+                           blend.result.ScanLine(blend.next - blend.firstRow), static_cast<size_t>(blend.firstColumn),
+                           static_cast<size_t>(blend.lastColumn));
+      }
+    }
+    if (everyRow_)
+      everyRow_();
+  }
+
+  std::vector<TResized> Results() {
+    std::vector<TResized> results(blends_.size());
+    for (size_t i = 0; i < blends_.size(); ++i) {
+      TBlend& blend = blends_[i];
+      if (blend.resizer) {
+        results[i].picture = std::move(blend.result);
+        results[i].left = blend.firstColumn;
+        results[i].top = blend.firstRow;
+        continue;
+      }
+      // As ResizeImage has it for a decoded picture: a destination of the size, then the resize.
+      try {
+        TPixelImage resized;
+        resized.SetSize(blend.dw, blend.dh);
+        SmoothResize(blend.dw, blend.dh, whole_, resized);
+        results[i].picture = std::move(resized);
+      } catch (const std::bad_alloc&) {
+        results[i].error = std::make_exception_ptr(EOutOfMemory());
+      } catch (...) {
+        results[i].error = std::current_exception();
+      }
+    }
+    return results;
   }
 
 private:
-  uint8_t* Held(int32_t y) { return rows_.data() + static_cast<size_t>(y & 1) * rowBytes_; }
+  struct TBlend {
+    int32_t dw, dh;
+    std::optional<TSmoothResizer> resizer;
+    int32_t next;
+    // The part that is made, and the picture of it.
+    TPixelImage result;
+    int32_t firstColumn, lastColumn, firstRow, lastRow;
+  };
 
-  int32_t dw_, dh_;
-  std::optional<TSmoothResizer> resizer_;
+  static bool Blendable(const TBlend& blend, int32_t width, int32_t height) {
+    return blend.dw >= 1 && blend.dh >= 2 && width >= 1 && height >= 2 && (width != blend.dw || height != blend.dh) &&
+           PictureFits(blend.dw, blend.dh);
+  }
+
+  uint8_t* Held(int32_t y) { return rows_.data() + static_cast<size_t>(y & 1) * rowBytes_; }
+  const uint8_t* Source(int32_t y) { return keepWhole_ ? std::as_const(whole_).ScanLine(y) : Held(y); }
+
+  const std::function<void()>& everyRow_;
+  std::vector<TBlend> blends_;
   std::vector<uint8_t> rows_;
   size_t rowBytes_ = 0;
-  int32_t next_ = 0;
-  TPixelImage result_;
+  bool keepWhole_ = false;
   TPixelImage whole_;
 };
 
 } // namespace
 
-TPixelImage DecodeResized(const TJPEGData& data, int32_t dw, int32_t dh) {
+std::vector<TResized> DecodeResized(const TJPEGData& data, const std::vector<TSize>& sizes,
+                                    const std::function<void()>& everyRow, const std::vector<TFrame>* frames) {
   try {
-    TResizingSink sink(dw, dh);
+    TFanOutSink sink(sizes, everyRow, frames);
     DecodeRows(data, sink);
-    return sink.Result();
+    return sink.Results();
   } catch (const std::bad_alloc&) {
     throw EOutOfMemory();
   }
+}
+
+TPixelImage DecodeResized(const TJPEGData& data, int32_t dw, int32_t dh) {
+  std::vector<TResized> resized = DecodeResized(data, {TSize{dw, dh}});
+  if (resized[0].error)
+    std::rethrow_exception(resized[0].error);
+  return std::move(resized[0].picture);
 }
 
 } // namespace qv
