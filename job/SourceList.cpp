@@ -24,9 +24,11 @@ constexpr const char* kStatusPrefix = "Файлов: ";
 TSourceList::TSourceList(TJobState& state, IOpenTest& openTest, IProgressBar& progress)
     : state_(state), openTest_(openTest), progress_(progress) {}
 
-void TSourceList::addfile(const std::string& path) {
-  if (Accept(path))
+TRefusal TSourceList::addfile(const std::string& path) {
+  const TRefusal refusal = Accept(path);
+  if (refusal == TRefusal::none)
     changed(TListChange::TKind::appended, Count() - 1);
+  return refusal;
 }
 
 void TSourceList::AddPaths(const std::vector<std::string>& paths) {
@@ -45,16 +47,18 @@ void TSourceList::AddPaths(const std::vector<std::string>& paths) {
     std::rethrow_exception(failure);
 }
 
-bool TSourceList::Accept(const std::string& path) {
-  // Every test runs whatever the one before found; only the joint result counts. The
+TRefusal TSourceList::Accept(const std::string& path) {
+  // Every test runs whatever the one before found; the first that refuses is named. The
   // duplicate test compares byte for byte, as the set does.
-  bool ok = openTest_.CanOpen(path);
-  if (listed_.contains(path))
-    ok = false;
-  if (!HasAcceptedEnding(path))
-    ok = false;
-  if (!ok)
-    return false;
+  const bool opens = openTest_.CanOpen(path);
+  const bool listed = listed_.contains(path);
+  const bool accepted = HasAcceptedEnding(path);
+  if (!opens)
+    return TRefusal::cannotOpen;
+  if (listed)
+    return TRefusal::listedAlready;
+  if (!accepted)
+    return TRefusal::notJpegEnding;
   std::string name = shortname(path);
   listed_.insert(path);
   try {
@@ -68,7 +72,7 @@ bool TSourceList::Accept(const std::string& path) {
   }
   ++state_.fileCount;
   status_ = kStatusPrefix + std::to_string(state_.fileCount);
-  return true;
+  return TRefusal::none;
 }
 
 void TSourceList::clear() {

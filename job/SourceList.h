@@ -26,13 +26,17 @@ struct TListChange {
   int32_t first = 0;
 };
 
+// Which of addfile's tests refuses a path: the first that does, in the order they run.
+enum class TRefusal { none, cannotOpen, listedAlready, notJpegEnding };
+
 class TSourceList {
 public:
   // state.fileCount is kept by the list; progress is reset by clear().
   TSourceList(TJobState& state, IOpenTest& openTest, IProgressBar& progress);
 
-  // Open test, duplicate test and ending test, all three always, in this order; a refusal is silent.
-  void addfile(const std::string& path);
+  // Open test, duplicate test and ending test, all three always, in this order; a refusal is
+  // silent. Returns the test that refused the path, none when it was listed.
+  TRefusal addfile(const std::string& path);
   // Every path of a dialog choice or a drop, in its order, with one notification for all.
   void AddPaths(const std::vector<std::string>& paths);
   void clear();
@@ -60,8 +64,8 @@ public:
   std::function<void(const TListChange&)> onChanged;
 
 private:
-  // addfile without its notification; true when path was appended.
-  bool Accept(const std::string& path);
+  // addfile without its notification; none when path was appended.
+  TRefusal Accept(const std::string& path);
   void changed(TListChange::TKind kind, int32_t first);
 
   TJobState& state_;
