@@ -22,6 +22,8 @@
 #include "imaging/JPEGImage.h"
 #include "imaging/Orientation.h"
 #include "imaging/SmoothResize.h"
+#include "job/JobState.h"
+#include "tools/Batch.h"
 
 namespace {
 
@@ -89,6 +91,7 @@ void SmoothResizeShape(benchmark::State& state) {
 BENCHMARK(SmoothResizeShape)
     ->Name("SmoothResize")
     ->Args({6000, 4000, 330, 220})
+    ->Args({6000, 4000, 3600, 2400})
     ->Args({100, 100, 220, 220})
     ->Args({12000, 1200, 2400, 240})
     ->Unit(benchmark::kMillisecond)
@@ -167,6 +170,28 @@ void DecodeResized(benchmark::State& state) {
   }
 }
 BENCHMARK(DecodeResized)->Args({176, 220})->Args({320, 240})->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One decode for the 28 sizes of the settings window and 1080x2400 and 1170x2532, as the
+// batch does it: every fitted picture whole (0) or only the part a centred frame covers (1).
+void DecodeResizedAllSizes(benchmark::State& state) {
+  const double aspect = qv::Aspect(ReadPhoto().Width(), ReadPhoto().Height());
+  std::vector<qv::TSize> sizes;
+  std::vector<qv::TFrame> frames;
+  std::vector<const char*> texts(qv::kResolutionTexts.begin(), qv::kResolutionTexts.end());
+  texts.insert(texts.end(), {"1080x2400", "1170x2532"});
+  for (const char* text : texts) {
+    const qv::TResolution target = qv::makeres(text);
+    const bool fitWidth = qv::FitWidth(target.width, target.height, aspect);
+    const qv::TSize size = qv::DisplaySize(target.width, target.height, aspect, fitWidth);
+    sizes.push_back(size);
+    frames.push_back(qv::PlaceFrame(fitWidth, size, qv::TSize{target.width, target.height}, qv::TCutSettings{0, true, 0}));
+  }
+  for (auto _ : state) {
+    std::vector<qv::TResized> shown = qv::DecodeResized(*ReadPhoto().Data(), sizes, {}, state.range(0) ? &frames : nullptr);
+    benchmark::DoNotOptimize(shown.back().picture.ScanLine(0));
+  }
+}
+BENCHMARK(DecodeResizedAllSizes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // ReadJpegFile alone: the file in one read and its header.
 void Read(benchmark::State& state) {

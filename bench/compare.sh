@@ -19,36 +19,8 @@ per_round="${RUNS_PER_ROUND:-4}"
 warmup="${WARMUP:-3}"
 targets="${TARGETS:-176x220 320x240}"
 
-# ImageMagick under its Debian binary name where there is one, so that the tool itself is
-# timed and not whatever shell wrapper comes first in PATH.
-magick=""
-for candidate in convert-im6.q16 magick convert; do
-  if command -v "$candidate" >/dev/null 2>&1; then
-    magick="$(command -v "$candidate")"
-    break
-  fi
-done
-
-missing=()
-command -v djpeg >/dev/null 2>&1 || missing+=(libjpeg-turbo-progs)
-[ -n "$magick" ] || missing+=(imagemagick)
-command -v vipsthumbnail >/dev/null 2>&1 && command -v vipsheader >/dev/null 2>&1 || missing+=(libvips-tools)
-command -v hyperfine >/dev/null 2>&1 || missing+=(hyperfine)
-[ -x /usr/bin/time ] || missing+=(time)
-command -v cmake >/dev/null 2>&1 && command -v ninja >/dev/null 2>&1 || missing+=(cmake ninja-build)
-if [ "${#missing[@]}" -gt 0 ]; then
-  echo "compare.sh needs some Debian packages; run as root:" >&2
-  echo "  apt-get install -y ${missing[*]}" >&2
-  exit 1
-fi
-
-cut="$build/tools/quarvelle-cut"
-maker="$build/bench/qv-bench-photo"
-if [ ! -x "$cut" ] || { [ "$#" -eq 0 ] && [ ! -x "$maker" ]; }; then
-  echo "Building quarvelle-cut in $build ..." >&2
-  cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$build" --target quarvelle-cut qv-bench-photo >/dev/null
-fi
+. "$repo/bench/common.sh"
+qv_prepare compare.sh "$@"
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/qv-compare-XXXXXX")"
 trap 'rm -rf "$work"' EXIT

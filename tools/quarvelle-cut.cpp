@@ -1,141 +1,35 @@
-// quarvelle-cut: one photo to one wallpaper without a window, through the crop window's
-// own fit, resize, cut and save.
+// quarvelle-cut: photos to wallpapers without a window, through the crop window's own fit,
+// resize, cut and save, and for many photos the main window's own listing and naming.
 
-#include <charconv>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <exception>
+#include <malloc.h>
 #include <new>
-#include <optional>
+#include <sched.h>
 #include <string>
-#include <string_view>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
+#include "Batch.h"
+#include "ConsoleReport.h"
+#include "CutOptions.h"
 #include "imaging/CropModel.h"
 #include "imaging/SafeWriter.h"
+#include "imaging/SourceFile.h"
 #include "job/Errors.h"
+#include "job/PosixServices.h"
 
 namespace {
 
-const char kUsage[] =
-    "usage: quarvelle-cut --size WxH [--offset N | --center] [--compression C]\n"
-    "                     [--display-ppm FILE] SOURCE OUTPUT\n"
-    "\n"
-    "Fits the JPEG photo SOURCE to the target size W x H as the crop window does, cuts a\n"
-    "W x H region out of the fitted picture and writes it to OUTPUT as a JPEG.\n"
-    "\n"
-    "  --size WxH          target size in pixels, for example 176x220\n"
-    "  --offset N          frame position along the overhanging side: left N, top 0 when the\n"
-    "                      picture fits the target height, left 0, top N when it fits the\n"
-    "                      width (default 0; may be negative or run past the picture,\n"
-    "                      black fills the cut)\n"
-    "  --center            put the frame in the middle of the overhanging side\n"
-    "  --compression C     JPEG compression 0..100, written at quality 100 - C (default 0)\n"
-    "  --display-ppm FILE  also write the fitted picture as a binary PPM (P6, RGB)\n"
-    "  --help              show this text\n"
-    "\n"
-    "On success prints one line such as \"fit=width display=240x480 frame=0,100\".\n"
-    "Exit status: 0 done, 1 the photo could not be cut or written, 2 wrong arguments.\n";
-
-struct TOptions {
-  qv::TTarget target;
-  int32_t offset = 0;
-  bool center = false;
-  std::string displayPpm;
-  std::string source;
-  std::string output;
-};
-
-struct TUsageError {
-  std::string reason;
-};
-
-std::optional<int32_t> ParseInt(std::string_view text) {
-  int32_t value = 0;
-  const char* end = text.data() + text.size();
-  auto [next, error] = std::from_chars(text.data(), end, value);
-  if (text.empty() || error != std::errc() || next != end)
-    return std::nullopt;
-  return value;
-}
-
-qv::TTarget ParseSize(std::string_view text) {
-  size_t x = text.find('x');
-  if (x != std::string_view::npos && text.find_first_not_of("0123456789x") == std::string_view::npos) {
-    std::optional<int32_t> width = ParseInt(text.substr(0, x));
-    std::optional<int32_t> height = ParseInt(text.substr(x + 1));
-    if (width && height && *width > 0 && *height > 0)
-      return qv::TTarget{*width, *height, 0};
-  }
-  throw TUsageError{"--size wants WxH with two positive whole numbers, not \"" + std::string(text) + "\""};
-}
-
-TOptions ParseArguments(const std::vector<std::string>& args) {
-  TOptions options;
-  bool haveSize = false;
-  bool haveOffset = false;
-  std::vector<std::string> files;
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string arg = args[i];
-    if (arg.size() < 2 || arg.compare(0, 2, "--") != 0 || arg == "--") {
-      if (arg == "--") {
-        files.insert(files.end(), args.begin() + static_cast<ptrdiff_t>(i) + 1, args.end());
-        break;
-      }
-      files.push_back(arg);
-      continue;
-    }
-    std::string value;
-    bool inlineValue = false;
-    size_t equals = arg.find('=');
-    if (equals != std::string::npos) {
-      value = arg.substr(equals + 1);
-      arg = arg.substr(0, equals);
-      inlineValue = true;
-    }
-    auto takeValue = [&]() {
-      if (inlineValue)
-        return value;
-      if (i + 1 >= args.size())
-        throw TUsageError{arg + " needs a value"};
-      return args[++i];
-    };
-    if (arg == "--size") {
-      options.target = ParseSize(takeValue());
-      haveSize = true;
-    } else if (arg == "--offset") {
-      std::string text = takeValue();
-      std::optional<int32_t> offset = ParseInt(text);
-      if (!offset)
-        throw TUsageError{"--offset wants a whole number, not \"" + text + "\""};
-      options.offset = *offset;
-      haveOffset = true;
-    } else if (arg == "--center" && !inlineValue) {
-      options.center = true;
-    } else if (arg == "--compression") {
-      std::string text = takeValue();
-      std::optional<int32_t> compression = ParseInt(text);
-      if (!compression || *compression < 0 || *compression > 100)
-        throw TUsageError{"--compression wants a whole number from 0 to 100, not \"" + text + "\""};
-      options.target.compression = static_cast<uint8_t>(*compression);
-    } else if (arg == "--display-ppm") {
-      options.displayPpm = takeValue();
-      if (options.displayPpm.empty())
-        throw TUsageError{"--display-ppm needs a file name"};
-    } else {
-      throw TUsageError{"unknown option " + args[i]};
-    }
-  }
-  if (!haveSize)
-    throw TUsageError{"--size is required"};
-  if (haveOffset && options.center)
-    throw TUsageError{"--offset and --center exclude each other"};
-  if (files.size() != 2)
-    throw TUsageError{"SOURCE and OUTPUT are required, and nothing else"};
-  options.source = files[0];
-  options.output = files[1];
-  return options;
-}
+using qv::TCutOptions;
+using qv::TUsageError;
 
 // P6 with the pixels in red, green, blue order.
 void WritePpm(const std::string& path, const qv::TPixelImage& image) {
@@ -153,21 +47,93 @@ void WritePpm(const std::string& path, const qv::TPixelImage& image) {
   qv::WriteFileSafely(path, bytes.data(), bytes.size());
 }
 
-int Cut(const TOptions& options) {
+int Cut(const TCutOptions& options) {
+  const qv::TTarget target{options.sizes[0].width, options.sizes[0].height, options.cut.compression};
   qv::TCropModel model;
   qv::TPlainCropView view;
-  model.openfile(options.source, [&] { return options.target; }, view);
-  const int64_t display = model.fitWidth ? view.DisplayHeight() : view.DisplayWidth();
-  const int64_t target = model.fitWidth ? options.target.height : options.target.width;
-  const int32_t n = options.center ? static_cast<int32_t>((display - target) / 2) : options.offset;
-  model.Shape1.left = model.fitWidth ? 0 : n;
-  model.Shape1.top = model.fitWidth ? n : 0;
+  model.openfile(options.files[0], [&] { return target; }, view);
+  const qv::TFrame frame = qv::PlaceFrame(model.fitWidth, qv::TSize{view.DisplayWidth(), view.DisplayHeight()},
+                                          options.sizes[0], options.cut);
+  model.Shape1.left = frame.left;
+  model.Shape1.top = frame.top;
   if (!options.displayPpm.empty())
     WritePpm(options.displayPpm, model.displayed.GetPixels());
-  model.Savefile(options.output, options.target);
+  model.Savefile(options.files[1], target);
   std::printf("fit=%s display=%dx%d frame=%d,%d\n", model.fitWidth ? "width" : "height", view.DisplayWidth(),
               view.DisplayHeight(), model.Shape1.left, model.Shape1.top);
   return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+// Set by SIGINT and SIGTERM; the workers stop at the next row or file.
+std::atomic<bool> stopRequested = false;
+volatile std::sig_atomic_t stopSignal = 0;
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+
+extern "C" void OnStopSignal(int signal) {
+  stopSignal = signal;
+  stopRequested = true;
+}
+
+void CatchStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+int Cores() {
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
+    return CPU_COUNT(&set);
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores > 0 ? static_cast<int>(cores) : 1;
+}
+
+// Makes the output folder when it is missing (one level, as the folders per size) and says
+// why it cannot take files, before any photo is read; empty when it can.
+std::string PrepareFolder(const std::string& folder, qv::IFolderMaker& folders) {
+  folders.CreateFolder(folder);
+  struct stat info {};
+  int error = 0;
+  if (stat(folder.c_str(), &info) != 0)
+    error = errno;
+  else if (!S_ISDIR(info.st_mode))
+    error = ENOTDIR;
+  else if (access(folder.c_str(), W_OK | X_OK) != 0)
+    error = errno;
+  if (error == 0)
+    return std::string();
+  return "Cannot write to folder \"" + qv::ExpandFileName(folder) + "\". " + std::strerror(error);
+}
+
+int Batch(const TCutOptions& options) {
+  CatchStopSignals();
+#ifdef __GLIBC__
+  // Photo after photo asks for blocks of the same sizes (the file, the cuts, the encoded
+  // data). Kept in the heap rather than mapped afresh and given back each time, they cost
+  // no page faults and no zeroing by the system after the first photo.
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 256 << 20);
+#endif
+  qv::TPosixFolderMaker folders;
+  qv::TPosixOpenTest openTest;
+  const std::string unusable = PrepareFolder(options.outputDir, folders);
+  if (!unusable.empty()) {
+    std::fprintf(stderr, "%s\n", qv::ErrorBoxText(unusable).c_str());
+    qv::TConsoleReport(stderr, stdout, 0, false).End();
+    return 1;
+  }
+  const qv::TPlan plan = qv::MakePlan(options, openTest, folders);
+  qv::TConsoleReport report(stderr, stdout, plan.photos.size(), !options.quiet && isatty(STDERR_FILENO));
+  for (const qv::TSkipped& skipped : plan.skipped)
+    report.Skipped(skipped);
+  qv::RunBatch(plan, options.cut, options.jobs > 0 ? options.jobs : Cores(), stopRequested, report);
+  const bool ended = report.End();
+  if (stopRequested)
+    return 128 + stopSignal;
+  return ended && report.Failed() == 0 ? 0 : 1;
 }
 
 } // namespace
@@ -178,19 +144,23 @@ int main(int argc, char** argv) {
     if (arg == "--")
       break;
     if (arg == "--help") {
-      std::fputs(kUsage, stdout);
+      std::fputs(qv::kCutUsage, stdout);
+      return 0;
+    }
+    if (arg == "--version") {
+      std::puts("quarvelle-cut " QV_VERSION);
       return 0;
     }
   }
-  TOptions options;
+  TCutOptions options;
   try {
-    options = ParseArguments(args);
+    options = qv::ParseCutArguments(args);
   } catch (const TUsageError& error) {
-    std::fprintf(stderr, "quarvelle-cut: %s\n%s", error.reason.c_str(), kUsage);
+    std::fprintf(stderr, "quarvelle-cut: %s\n%s", error.reason.c_str(), qv::kCutUsage);
     return 2;
   }
   try {
-    return Cut(options);
+    return options.batch ? Batch(options) : Cut(options);
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "%s\n", qv::EOutOfMemory().what());
   } catch (const std::exception& error) {

@@ -15,9 +15,7 @@ extern char** environ;
 
 namespace qvtest {
 
-TRun Run(const std::vector<std::string>& args) {
-  TTempDir dir;
-  const std::string out = dir / "out", err = dir / "err";
+pid_t Start(const std::vector<std::string>& args, const std::string& out, const std::string& err) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -31,13 +29,23 @@ TRun Run(const std::vector<std::string>& args) {
   posix_spawn_file_actions_destroy(&actions);
   if (failed != 0)
     throw std::runtime_error("cannot start " + args[0] + ": " + std::strerror(failed));
+  return pid;
+}
+
+TRun Wait(pid_t pid, const std::string& out, const std::string& err) {
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0)
     if (errno != EINTR)
-      throw std::runtime_error("lost " + args[0]);
+      throw std::runtime_error("lost process " + std::to_string(pid));
   const Bytes o = ReadBytes(out), e = ReadBytes(err);
   return TRun{WIFEXITED(status) ? WEXITSTATUS(status) : -1, std::string(o.begin(), o.end()),
               std::string(e.begin(), e.end())};
+}
+
+TRun Run(const std::vector<std::string>& args) {
+  TTempDir dir;
+  const std::string out = dir / "out", err = dir / "err";
+  return Wait(Start(args, out, err), out, err);
 }
 
 namespace {

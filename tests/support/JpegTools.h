@@ -5,6 +5,7 @@
 // still shows.
 
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 #include "Photos.h"
@@ -19,6 +20,10 @@ struct TRun {
 
 // Runs the program args[0] with the other arguments, no shell in between.
 TRun Run(const std::vector<std::string>& args);
+// The same in two steps, for a test that acts while it runs: its standard output and error
+// go to the files out and err, which Wait reads once it has ended.
+pid_t Start(const std::vector<std::string>& args, const std::string& out, const std::string& err);
+TRun Wait(pid_t pid, const std::string& out, const std::string& err);
 
 // The picture `djpeg -dct float` makes of the file, blue first; switches go before the
 // file, for example {"-colors", "236"}.
