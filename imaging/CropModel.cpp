@@ -11,6 +11,9 @@
 namespace qv {
 
 TPixelImage CutOut(const TPixelImage& shown, const TFrame& frame, int32_t width, int32_t height) {
+  // A frame over the whole picture cuts out the picture itself, which needs no copy.
+  if (frame.left == 0 && frame.top == 0 && width == shown.Width() && height == shown.Height())
+    return shown;
   TPixelImage cut(width, height);
   // Column range of the cut that falls inside the picture; the frame may lie anywhere.
   const int64_t first = std::clamp<int64_t>(-static_cast<int64_t>(frame.left), 0, cut.Width());
