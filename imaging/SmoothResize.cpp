@@ -2,16 +2,14 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <new>
 #include <optional>
 #include <utility>
 
+#include "BlendKernel.h"
 #include "JPEGImage.h"
 #include "PixelImage.h"
 #include "job/Errors.h"
-
-#include "BlendKernel.h"
 
 namespace qv {
 
