@@ -67,6 +67,7 @@ void TForm2::CreateControls() {
   TrackBar1->setPageStep(2);
   Label3 = Label(GroupBox1, QStringLiteral("Сжатие:"), {16, 80, 41, 13});
   Label4 = Label(GroupBox1, QString(), {64, 80, 14, 13});
+  CheckBox7 = CheckBox(GroupBox1, QStringLiteral("Поворачивать по EXIF"), {8, 102, 145, 17}, values_.orientByExifBox);
 
   GroupBox2 = new QGroupBox(QStringLiteral("Настройки сохранения:"), this);
   GroupBox2->setGeometry(0, 136, 337, 161);
@@ -111,7 +112,8 @@ void TForm2::CreateControls() {
   setTabOrder(CheckBox6, Edit1);
   setTabOrder(Edit1, Edit2);
   setTabOrder(Edit2, TrackBar1);
-  setTabOrder(TrackBar1, resol);
+  setTabOrder(TrackBar1, CheckBox7);
+  setTabOrder(CheckBox7, resol);
   setTabOrder(resol, CheckBox1);
 
   // The percent label and the prefix and suffix fields follow the values the controls
@@ -146,6 +148,7 @@ void TForm2::ConnectControls() {
       values_.resolutionItems[static_cast<size_t>(row)].checked = item->checkState() == Qt::Checked;
   });
   connect(CheckBox1, &QCheckBox::toggled, this, [this](bool on) { values_.folderPerResolutionBox = on; });
+  connect(CheckBox7, &QCheckBox::toggled, this, [this](bool on) { values_.orientByExifBox = on; });
   connect(SpeedButton2, &QToolButton::clicked, this, [this] { Handle(&TForm2::SpeedButton2Click); });
   connect(SpeedButton1, &QToolButton::clicked, this, [this] { Handle(&TForm2::SpeedButton1Click); });
 }
@@ -155,6 +158,7 @@ void TForm2::FormCreate() {
   // The job state agrees with the boxes from the start.
   main_.State().transliterate = values_.transliterateBox;
   main_.State().appendResolution = values_.appendResolutionBox;
+  main_.State().orientByExif = values_.orientByExifBox;
 }
 
 void TForm2::Handle(void (TForm2::*handler)()) {
@@ -186,6 +190,9 @@ void TForm2::Reflect(TSettingsField field) {
     break;
   case TSettingsField::suffixText:
     Edit2->setText(QString::fromStdString(values_.suffixText));
+    break;
+  case TSettingsField::orientByExifBox:
+    CheckBox7->setChecked(values_.orientByExifBox);
     break;
   }
 }

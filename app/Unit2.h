@@ -46,6 +46,7 @@ public:
   QSlider* TrackBar1;
   QLabel* Label3;
   QLabel* Label4;
+  QCheckBox* CheckBox7;
   QGroupBox* GroupBox2;
   QCheckBox* CheckBox2;
   QCheckBox* CheckBox5;

@@ -127,7 +127,9 @@ void TForm3::PrefetchFollowing() noexcept {
     if (following < 0)
       prefetch_.Cancel();
     else
-      prefetch_.Request(main_.PathAt(following));
+      // Turned as the file just opened was; a change of the setting before the next open
+      // makes that open read the file itself.
+      prefetch_.Request(main_.PathAt(following), main_.State().orientByExif);
   } catch (...) {
     // Reading ahead is only ever a saving; the file is read in its turn all the same.
     prefetch_.Cancel();

@@ -174,7 +174,9 @@ std::string TForm1::makename(int32_t index) {
                       services_.dialogs, services_.folders);
 }
 
-TTarget TForm1::CurrentTarget() const { return {state_.targetWidth, state_.targetHeight, state_.compression}; }
+TTarget TForm1::CurrentTarget() const {
+  return {state_.targetWidth, state_.targetHeight, state_.compression, state_.orientByExif};
+}
 
 void TForm1::SpeedButton1Click() {
   const std::vector<std::string> paths = services_.dialogs.OpenPictures(this);

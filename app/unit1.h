@@ -48,7 +48,7 @@ public:
   void SetParams();
   // The output path of file index of the current pass.
   std::string makename(int32_t index);
-  // The target size and compression as the job state holds them now.
+  // The target size, compression and turn setting as the job state holds them now.
   TTarget CurrentTarget() const;
 
   TJobState& State() { return state_; }

@@ -2,13 +2,37 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "Fit.h"
+#include "Orientation.h"
 #include "Prefetcher.h"
 #include "SafeWriter.h"
 #include "SmoothResize.h"
+#include "job/Errors.h"
 
 namespace qv {
+
+namespace {
+
+// A turned photo is held whole, turned as its rows come, and then resized.
+TPixelImage DecodeTurnedResized(const TJPEGData& data, int32_t dw, int32_t dh, int orientation) {
+  if (orientation == 1)
+    return DecodeResized(data, dw, dh);
+  try {
+    TOrientingSink sink(orientation);
+    DecodeRows(data, sink);
+    const TPixelImage turned = sink.Result();
+    TPixelImage resized;
+    resized.SetSize(dw, dh);
+    SmoothResize(dw, dh, turned, resized);
+    return resized;
+  } catch (const std::bad_alloc&) {
+    throw EOutOfMemory();
+  }
+}
+
+} // namespace
 
 TPixelImage CutOut(const TPixelImage& shown, const TFrame& frame, int32_t width, int32_t height) {
   // A frame over the whole picture cuts out the picture itself, which needs no copy.
@@ -54,7 +78,7 @@ void TCropModel::Open(const std::string& path, const std::function<TTarget()>& s
   const TTarget target = snapshot();
   std::optional<TPrefetchedFile> ready;
   if (prefetched)
-    ready = prefetched->Take(path);
+    ready = prefetched->Take(path, target.orientByExif);
   TJPEGImage source;
   // The file as the read leaves it; its decoded copy only feeds the resize, so a failure
   // there leaves the displayed image exactly as it leaves it after a read.
@@ -62,8 +86,11 @@ void TCropModel::Open(const std::string& path, const std::function<TTarget()>& s
     source = ready->file;
   else
     source.ReadJpegFile(path);
-  const int32_t w = source.Width();
-  const int32_t h = source.Height();
+  orientation = target.orientByExif ? source.Data()->orientation : 1;
+  // The fit and everything after it see the photo upright.
+  const TSize turned = OrientedSize(source.Width(), source.Height(), orientation);
+  const int32_t w = turned.width;
+  const int32_t h = turned.height;
   aspect = Aspect(w, h);
   fitWidth = FitWidth(target.width, target.height, aspect);
   TJPEGImage shown;
@@ -72,7 +99,7 @@ void TCropModel::Open(const std::string& path, const std::function<TTarget()>& s
   const TSize size = DisplaySize(target.width, target.height, aspect, fitWidth);
   view.SetDisplaySize(size.width, size.height, fitWidth);
   // The picture takes whatever size the display area really got.
-  Resize(view.DisplayWidth(), view.DisplayHeight(), ready ? &ready->decoded : nullptr);
+  Resize(view.DisplayWidth(), view.DisplayHeight(), ready ? &ready->picture : nullptr);
   Shape1.height = target.height;
   Shape1.width = target.width;
   Shape1.top = 0;
@@ -91,14 +118,17 @@ void TCropModel::ResizeImage(int32_t dw, int32_t dh) {
   Resize(dw, dh, nullptr);
 }
 
-void TCropModel::Resize(int32_t dw, int32_t dh, const TJPEGImage* decoded) {
+void TCropModel::Resize(int32_t dw, int32_t dh, const TPixelImage* decoded) {
   TJPEGImage work;
-  work.CopyFrom(decoded && decoded->Data() == displayed.Data() ? *decoded : displayed);
+  work.CopyFrom(displayed);
   TPixelImage resized;
-  if (!work.HasPixels()) {
+  if (decoded) {
+    resized.SetSize(dw, dh);
+    SmoothResize(dw, dh, *decoded, resized);
+  } else if (!work.HasPixels()) {
     // A read file is decoded at full size, but its rows go into the resize as they come:
-    // the same pixels and errors as resizing the decoded picture, without holding it.
-    resized = DecodeResized(*work.Data(), dw, dh);
+    // the same pixels and errors as resizing the decoded picture, turned, without holding it.
+    resized = DecodeTurnedResized(*work.Data(), dw, dh, orientation);
   } else {
     // The large picture lives only in this block.
     const TPixelImage source = work.GetPixels();

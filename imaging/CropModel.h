@@ -19,6 +19,8 @@ struct TTarget {
   int32_t width = 0;
   int32_t height = 0;
   uint8_t compression = 0;
+  // Whether a photo is turned as its EXIF orientation says before it is fitted.
+  bool orientByExif = true;
 };
 
 // The crop window's image control and display area.
@@ -69,19 +71,23 @@ public:
   void Savefile(const std::string& path, const TTarget& current);
   // The same through the given file system calls (tests make them fail).
   void Savefile(const std::string& path, const TTarget& current, ISafeFileSystem& fs);
-  // Replaces the displayed image by one holding its pixels resized to dw x dh.
+  // Replaces the displayed image by one holding its pixels resized to dw x dh; a displayed
+  // image that still holds the read file is turned by orientation first.
   void ResizeImage(int32_t dw, int32_t dh);
 
   double aspect = 0;
   bool fitWidth = false;
+  // The turn (1..8) the file last opened is shown with: its EXIF orientation, or 1 when the
+  // snapshot said not to turn. aspect, the fit and the picture are those of the turned photo.
+  int orientation = 1;
   TJPEGImage displayed;
   TFrame Shape1{16, 16, 65, 65};
 
 private:
   void Open(const std::string& path, const std::function<TTarget()>& snapshot, ICropView& view,
             TPrefetcher* prefetched);
-  // ResizeImage, taking the pixels from decoded when it holds the displayed image's data.
-  void Resize(int32_t dw, int32_t dh, const TJPEGImage* decoded);
+  // ResizeImage, taking the turned picture from decoded when the read-ahead had it.
+  void Resize(int32_t dw, int32_t dh, const TPixelImage* decoded);
 };
 
 } // namespace qv

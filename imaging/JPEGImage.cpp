@@ -9,6 +9,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include "Exif.h"
 #include "SafeWriter.h"
 #include "SourceFile.h"
 #include "job/Errors.h"
@@ -360,6 +361,7 @@ void TJPEGImage::ReadJpegFile(const std::string& path) {
   data->width = static_cast<int32_t>(d.cinfo.image_width);
   data->height = static_cast<int32_t>(d.cinfo.image_height);
   data->grayscale = d.cinfo.jpeg_color_space == JCS_GRAYSCALE;
+  data->orientation = ReadOrientation(data->bytes.data(), data->bytes.size());
 }
 
 int32_t TJPEGImage::Width() const {

@@ -26,6 +26,9 @@ struct TJPEGData {
   int32_t width = 0;
   int32_t height = 0;
   bool grayscale = false;
+  // How the stored picture is turned to be seen upright, 1..8 (see Orientation.h); read
+  // with the header, 1 when the file has no such tag or its header cannot be parsed.
+  int orientation = 1;
 };
 
 // Takes a decode row by row, top to bottom, instead of as one picture.

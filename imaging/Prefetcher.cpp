@@ -5,6 +5,8 @@
 #include <system_error>
 #include <utility>
 
+#include "Orientation.h"
+
 namespace qv {
 
 namespace {
@@ -45,11 +47,12 @@ TPrefetcher::~TPrefetcher() {
     worker_.join();
 }
 
-void TPrefetcher::Request(const std::string& path) {
+void TPrefetcher::Request(const std::string& path, bool orientByExif) {
+  const TRequest request{path, orientByExif};
   // Declared before the lock, so that a dropped picture is freed after it is released.
   std::optional<TResult> dropped;
   std::lock_guard lock(mutex_);
-  if (stopping_ || (ready_ && ready_->path == path) || Serving(path))
+  if (stopping_ || (ready_ && ready_->request == request) || Serving(request))
     return;
   dropped = std::move(ready_);
   ready_.reset();
@@ -62,22 +65,23 @@ void TPrefetcher::Request(const std::string& path) {
       return;
     }
   }
-  queued_ = path;
+  queued_ = request;
   wake_.notify_one();
 }
 
-std::optional<TPrefetchedFile> TPrefetcher::Take(const std::string& path) {
+std::optional<TPrefetchedFile> TPrefetcher::Take(const std::string& path, bool orientByExif) {
+  const TRequest request{path, orientByExif};
   std::optional<TResult> result;
   {
     std::unique_lock lock(mutex_);
     // A read already under way for this file is nearer its end than a new one would be.
-    finished_.wait(lock, [&] { return !Serving(path); });
+    finished_.wait(lock, [&] { return !Serving(request); });
     result = std::move(ready_);
     ready_.reset();
     queued_.reset();
     ++generation_;
   }
-  if (!result || result->path != path || result->depth != DisplayColorDepth())
+  if (!result || result->request != request || result->depth != DisplayColorDepth())
     return std::nullopt;
   if (StampOf(path) != result->stamp)
     return std::nullopt;
@@ -104,8 +108,8 @@ void TPrefetcher::SetSettleTime(std::chrono::nanoseconds settle) {
   settle_ = settle;
 }
 
-bool TPrefetcher::Serving(const std::string& path) const {
-  return queued_ == path || (running_ == path && runningGeneration_ == generation_);
+bool TPrefetcher::Serving(const TRequest& request) const {
+  return queued_ == request || (running_ == request && runningGeneration_ == generation_);
 }
 
 bool TPrefetcher::Current(uint64_t generation) {
@@ -119,14 +123,14 @@ void TPrefetcher::Work() {
     wake_.wait(lock, [this] { return stopping_ || queued_.has_value(); });
     if (stopping_)
       return;
-    const std::string path = std::move(*queued_);
+    const TRequest request = std::move(*queued_);
     queued_.reset();
     const uint64_t generation = generation_;
     const std::chrono::nanoseconds settle = settle_;
-    running_ = path;
+    running_ = request;
     runningGeneration_ = generation;
     lock.unlock();
-    std::optional<TResult> result = Load(path, generation, settle);
+    std::optional<TResult> result = Load(request, generation, settle);
     lock.lock();
     running_.reset();
     if (result && generation == generation_ && !stopping_) {
@@ -143,20 +147,23 @@ void TPrefetcher::Work() {
   }
 }
 
-std::optional<TPrefetcher::TResult> TPrefetcher::Load(const std::string& path, uint64_t generation,
+std::optional<TPrefetcher::TResult> TPrefetcher::Load(const TRequest& request, uint64_t generation,
                                                       std::chrono::nanoseconds settle) {
+  const std::string& path = request.path;
   // Any failure is left for the read in its turn, which then raises it at its own step.
   try {
     const std::optional<TFileStamp> before = StampOf(path);
     if (!before || before->changed + settle.count() > Now())
       return std::nullopt;
-    TResult result{path, *before, 0, {}};
+    TResult result{request, *before, 0, {}};
     result.file.file.ReadJpegFile(path);
     if (!Current(generation))
       return std::nullopt;
     result.depth = DisplayColorDepth();
-    result.file.decoded.CopyFrom(result.file.file);
-    result.file.decoded.GetPixels();
+    // Turned as the rows come, so that only the turned picture is held.
+    TOrientingSink turned(request.orientByExif ? result.file.file.Data()->orientation : 1);
+    DecodeRows(*result.file.file.Data(), turned);
+    result.file.picture = turned.Result();
     // A file changed while it was read gives nothing, nor does a decode the depth changed under.
     if (StampOf(path) != before || DisplayColorDepth() != result.depth)
       return std::nullopt;

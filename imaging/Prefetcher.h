@@ -16,11 +16,11 @@
 
 namespace qv {
 
-// One source file as ReadJpegFile leaves it, and a copy of it already decoded: both share
-// the same compressed data.
+// One source file as ReadJpegFile leaves it, and its picture already decoded and, when it
+// was asked for, turned as the file's orientation says.
 struct TPrefetchedFile {
   TJPEGImage file;
-  TJPEGImage decoded;
+  TPixelImage picture;
 };
 
 // What tells one state of a file from another without reading it again.
@@ -49,12 +49,14 @@ public:
   TPrefetcher(const TPrefetcher&) = delete;
   TPrefetcher& operator=(const TPrefetcher&) = delete;
 
-  // Starts reading and decoding path in the background; whatever was asked for before
-  // and is not that path is dropped. At most one decoded picture waits at a time.
-  void Request(const std::string& path);
+  // Starts reading and decoding path in the background, turned upright when orientByExif
+  // (the setting as it stands now); whatever was asked for before and is not that path with
+  // that setting is dropped. At most one decoded picture waits at a time.
+  void Request(const std::string& path, bool orientByExif = true);
   // The file read for path, once its read has finished, when the file is unchanged since
-  // and the display depth is the one it was decoded for. Afterwards nothing waits.
-  std::optional<TPrefetchedFile> Take(const std::string& path);
+  // and the display depth and the turn setting are the ones it was decoded for.
+  // Afterwards nothing waits.
+  std::optional<TPrefetchedFile> Take(const std::string& path, bool orientByExif = true);
   // Drops whatever was asked for; a read in progress finishes unseen.
   void Cancel();
   // Blocks until no read is waiting or under way (the tests and the latency harness).
@@ -65,26 +67,32 @@ public:
   int32_t Hits() const { return hits_; }
 
 private:
-  struct TResult {
+  // What is read: a path and whether its picture is turned.
+  struct TRequest {
     std::string path;
+    bool orientByExif = true;
+    bool operator==(const TRequest&) const = default;
+  };
+  struct TResult {
+    TRequest request;
     TFileStamp stamp;
     int depth = 0;
     TPrefetchedFile file;
   };
 
   void Work();
-  std::optional<TResult> Load(const std::string& path, uint64_t generation, std::chrono::nanoseconds settle);
+  std::optional<TResult> Load(const TRequest& request, uint64_t generation, std::chrono::nanoseconds settle);
   bool Current(uint64_t generation);
-  // Whether the request being served or waiting is for path.
-  bool Serving(const std::string& path) const;
+  // Whether the request being served or waiting is this one.
+  bool Serving(const TRequest& request) const;
 
   std::mutex mutex_;
   std::condition_variable wake_;
   std::condition_variable finished_;
   // Every Request and Cancel starts a new generation; a read of an older one is dropped.
   uint64_t generation_ = 0;
-  std::optional<std::string> queued_;
-  std::optional<std::string> running_;
+  std::optional<TRequest> queued_;
+  std::optional<TRequest> running_;
   uint64_t runningGeneration_ = 0;
   std::optional<TResult> ready_;
   std::chrono::nanoseconds settle_;

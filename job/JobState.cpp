@@ -81,6 +81,7 @@ void GetParams(TJobState& state, const TSettingsValues& settings, const std::str
     state.prefix = settings.prefixText;
   if (state.addSuffix)
     state.suffix = settings.suffixText;
+  state.orientByExif = settings.orientByExifBox;
   // Entries above the new count keep what earlier snapshots wrote.
   for (const TResolutionItem& item : settings.resolutionItems) {
     if (item.checked) {
@@ -117,6 +118,7 @@ void SetParams(const TJobState& state, TSettingsValues& settings, const TSetting
     Put(settings.prefixText, state.prefix, TSettingsField::prefixText, observer);
   if (state.addSuffix)
     Put(settings.suffixText, state.suffix, TSettingsField::suffixText, observer);
+  Put(settings.orientByExifBox, state.orientByExif, TSettingsField::orientByExifBox, observer);
 }
 
 } // namespace qv

@@ -21,6 +21,8 @@ inline constexpr int kDefaultResolutionIndex = 21; // "176x220", the one resolut
 inline constexpr int32_t kDefaultSliderPosition = 0;
 inline constexpr bool kDefaultTransliterate = true;
 inline constexpr bool kDefaultAppendResolution = true;
+// Photos are turned upright as their EXIF orientation says, as desktop viewers show them.
+inline constexpr bool kDefaultOrientByExif = true;
 
 struct TResolution {
   int32_t width = 0;
@@ -50,6 +52,8 @@ struct TJobState {
   std::string prefix;
   std::string suffix;
   int32_t currentResolution = 1;
+  // Turn each photo as its EXIF orientation says before it is fitted.
+  bool orientByExif = kDefaultOrientByExif;
 
   // Entry k (1-based) of resolutions; k outside 1..28 raises EListError.
   TResolution& resolution(int32_t k);
@@ -74,6 +78,7 @@ struct TSettingsValues {
   std::string suffixText;
   std::array<TResolutionItem, kResolutionCount> resolutionItems = DefaultResolutionItems();
   bool folderPerResolutionBox = false;
+  bool orientByExifBox = kDefaultOrientByExif;
 
   static std::array<TResolutionItem, kResolutionCount> DefaultResolutionItems();
   bool AnyResolutionChecked() const;
@@ -89,6 +94,7 @@ enum class TSettingsField {
   suffixBox,
   prefixText,
   suffixText,
+  orientByExifBox,
 };
 
 // Called after SetParams changed a member (not when it wrote the value it already had,

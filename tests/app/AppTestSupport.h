@@ -48,7 +48,13 @@ public:
   QPoint pos;
 };
 
+using qvtest::Bytes;
+using qvtest::FindMarker;
+using qvtest::MakeJpeg;
 using qvtest::ReadBytes;
+using qvtest::Squares;
+using qvtest::WithOrientation;
+using qvtest::WriteBytes;
 using qvtest::WriteJpeg;
 
 // The whole program with fake dialogs, error box and pointer, real files and folders.

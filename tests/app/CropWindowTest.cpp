@@ -1,6 +1,7 @@
 // The crop window: tracking along the free axis, presses on and beside the frame, a
 // whole job driven by presses, placement, and the error box for a failed confirmation.
 
+#include <QCheckBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
@@ -251,6 +252,38 @@ TEST_F(CropJob, ThreePhotosAtThreeSizesGiveNineWallpapers) {
     EXPECT_NE(item.frame.left + item.frame.top, 0);
     EXPECT_EQ(ReadBytes(item.output), ReferenceCut(item.source, item.size, item.frame, program.Path("reference.jpg")));
   }
+}
+
+// Two phone photos stored sideways with orientation 6: the first is shown upright; the box
+// switched off before the press, unapplied, shows the second as stored, although it was read
+// ahead turned. The wallpapers carry no EXIF block.
+TEST_F(CropJob, TurnSettingAppliesFromTheNextPhotoOpened) {
+  TForm3& form3 = program.Form3();
+  for (const char* name : {"alpha.jpg", "Берёза.jpg"})
+    WriteBytes(program.Path(name), WithOrientation(ReadBytes(program.Path(name)), 6));
+  program.PressStart();
+  ASSERT_TRUE(form3.isVisible());
+  // 500 x 300 turned is 300 x 500, fitted to the width.
+  EXPECT_EQ(form3.size(), QSize(176, 293));
+  EXPECT_EQ(form3.Model().orientation, 6);
+  form3.Prefetch().Wait();
+  const int32_t hits = form3.Prefetch().Hits();
+
+  program.Form2().CheckBox7->setChecked(false);
+  PressFrame(Qt::LeftButton);
+  ASSERT_EQ(program.Form1().Driver().fileIndex(), 1);
+  // 300 x 500 as stored, also fitted to the width; turned it would be 367 x 220.
+  EXPECT_EQ(form3.size(), QSize(176, 293));
+  EXPECT_EQ(form3.Model().orientation, 1);
+  EXPECT_EQ(form3.Prefetch().Hits(), hits);
+  EXPECT_FALSE(program.Form1().State().orientByExif);
+  PressFrame(Qt::LeftButton);
+
+  for (const char* name : {"alpha-176x220.JPG", "Beryoza-176x220.JPG"}) {
+    const Bytes written = ReadBytes(Out() + "/" + name);
+    EXPECT_EQ(FindMarker(written, 0xE1), std::string::npos) << name;
+  }
+  EXPECT_TRUE(program.errorBox.texts.empty());
 }
 
 TEST_F(CropJob, FailedConfirmationGoesToTheErrorBoxAndKeepsTheFileOnScreen) {

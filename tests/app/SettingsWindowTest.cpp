@@ -60,6 +60,8 @@ TEST_F(SettingsWindow, ApplyTakesTheSnapshotAndCloses) {
   form2.TrackBar1->setValue(40);
   form2.CheckBox2->setChecked(true);
   form2.CheckBox3->setChecked(false);
+  QTest::mouseClick(form2.CheckBox7, Qt::LeftButton);
+  EXPECT_FALSE(values.orientByExifBox);
   program.CheckResolution(27, true);
   form2.SpeedButton2->click();
   EXPECT_FALSE(form2.isVisible());
@@ -67,6 +69,8 @@ TEST_F(SettingsWindow, ApplyTakesTheSnapshotAndCloses) {
   EXPECT_EQ(state.compression, 40);
   EXPECT_TRUE(state.askName);
   EXPECT_FALSE(state.transliterate);
+  EXPECT_FALSE(state.orientByExif);
+  EXPECT_FALSE(program.Form1().CurrentTarget().orientByExif);
   EXPECT_EQ(state.resolutionCount, 2);
   EXPECT_EQ(state.resolution(1), (TResolution{176, 220}));
   EXPECT_EQ(state.resolution(2), (TResolution{320, 240}));
@@ -75,15 +79,20 @@ TEST_F(SettingsWindow, ApplyTakesTheSnapshotAndCloses) {
   EXPECT_EQ(form2.TrackBar1->value(), 40);
   EXPECT_TRUE(form2.CheckBox2->isChecked());
   EXPECT_FALSE(form2.CheckBox3->isChecked());
+  EXPECT_FALSE(form2.CheckBox7->isChecked());
 }
 
 TEST_F(SettingsWindow, CloseBoxIsCancel) {
   form2.TrackBar1->setValue(60);
+  form2.CheckBox7->setChecked(false);
   form2.close();
   EXPECT_FALSE(form2.isVisible());
   EXPECT_EQ(program.Form1().State().compression, 0);
+  EXPECT_TRUE(program.Form1().State().orientByExif);
   ShowSettings();
   EXPECT_EQ(form2.TrackBar1->value(), 0);
+  EXPECT_TRUE(form2.CheckBox7->isChecked());
+  EXPECT_TRUE(values.orientByExifBox);
 }
 
 TEST_F(SettingsWindow, PrefixAndSuffixFieldsFollowTheirBoxesAndKeepTheirText) {
@@ -117,7 +126,10 @@ TEST_F(SettingsWindow, JobStateShownAgainMovesTheControlsWithTheirReactions) {
   state.prefix = "wall";
   state.addSuffix = false;
   state.suffix = "ignored";
+  state.orientByExif = false;
   ShowSettings();
+  EXPECT_FALSE(form2.CheckBox7->isChecked());
+  EXPECT_FALSE(values.orientByExifBox);
   EXPECT_EQ(form2.TrackBar1->value(), 25);
   EXPECT_EQ(form2.Label4->text(), "25%");
   EXPECT_TRUE(form2.CheckBox5->isChecked());
@@ -137,10 +149,10 @@ TEST_F(SettingsWindow, ClickOnTheCaptionOfCheckBox1LeavesItAlone) {
   EXPECT_TRUE(values.folderPerResolutionBox);
 }
 
-TEST_F(SettingsWindow, FocusOrderRunsThroughTheNamingBoxesThenSliderListAndCheckBox1) {
+TEST_F(SettingsWindow, FocusOrderRunsThroughTheNamingBoxesThenSliderTurnListAndCheckBox1) {
   const std::vector<QWidget*> expected = {form2.CheckBox2, form2.CheckBox3, form2.CheckBox4, form2.CheckBox5,
                                           form2.CheckBox6, form2.Edit1,     form2.Edit2,     form2.TrackBar1,
-                                          form2.resol,     form2.CheckBox1};
+                                          form2.CheckBox7, form2.resol,     form2.CheckBox1};
   std::vector<QWidget*> chain;
   QWidget* widget = form2.CheckBox2;
   do {

@@ -110,6 +110,11 @@ TEST(Startup, SettingsWindowAtItsFirstShowing) {
   EXPECT_FALSE(form2.CheckBox5->isChecked());
   EXPECT_FALSE(form2.CheckBox6->isChecked());
   EXPECT_FALSE(form2.CheckBox1->isChecked());
+  EXPECT_TRUE(form2.CheckBox7->isChecked());
+  EXPECT_EQ(form2.CheckBox7->text(), "Поворачивать по EXIF");
+  EXPECT_EQ(form2.CheckBox7->parentWidget(), form2.GroupBox1);
+  EXPECT_TRUE(form2.GroupBox1->contentsRect().contains(form2.CheckBox7->geometry()));
+  EXPECT_TRUE(program.Form1().State().orientByExif);
   EXPECT_FALSE(form2.Edit1->isVisible());
   EXPECT_FALSE(form2.Edit2->isVisible());
   ASSERT_EQ(form2.resol->count(), 28);

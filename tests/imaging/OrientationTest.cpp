@@ -8,6 +8,7 @@
 
 #include "support/JpegTools.h"
 #include "support/TempDir.h"
+#include "imaging/CropModel.h"
 #include "imaging/Exif.h"
 #include "imaging/JPEGImage.h"
 #include "imaging/Orientation.h"
@@ -19,52 +20,7 @@ using namespace qvtest;
 
 namespace {
 
-// Byte blocks as a camera writes them, built piece by piece.
-void Put16(Bytes& out, uint32_t value, bool bigEndian) {
-  const uint8_t hi = static_cast<uint8_t>(value >> 8), lo = static_cast<uint8_t>(value);
-  out.insert(out.end(), bigEndian ? std::initializer_list<uint8_t>{hi, lo} : std::initializer_list<uint8_t>{lo, hi});
-}
-
-void Put32(Bytes& out, uint32_t value, bool bigEndian) {
-  Put16(out, bigEndian ? value >> 16 : value & 0xFFFF, bigEndian);
-  Put16(out, bigEndian ? value & 0xFFFF : value >> 16, bigEndian);
-}
-
-struct TEntry {
-  uint32_t tag, type, count, value;
-};
-
-// A TIFF block: header, IFD0 at ifd with the entries, and the offset of the next IFD.
-Bytes Tiff(bool bigEndian, const std::vector<TEntry>& entries, uint32_t ifd = 8, uint32_t next = 0) {
-  Bytes out = bigEndian ? Bytes{'M', 'M'} : Bytes{'I', 'I'};
-  Put16(out, 42, bigEndian);
-  Put32(out, ifd, bigEndian);
-  out.resize(ifd, 0xEE);
-  Put16(out, static_cast<uint32_t>(entries.size()), bigEndian);
-  for (const TEntry& e : entries) {
-    Put16(out, e.tag, bigEndian);
-    Put16(out, e.type, bigEndian);
-    Put32(out, e.count, bigEndian);
-    // A SHORT's value, then two bytes that are not part of it.
-    Put16(out, e.value, bigEndian);
-    Put16(out, 0x5A5A, bigEndian);
-  }
-  Put32(out, next, bigEndian);
-  return out;
-}
-
-Bytes Segment(uint8_t marker, const Bytes& data) {
-  Bytes out{0xFF, marker};
-  Put16(out, static_cast<uint32_t>(data.size() + 2), true);
-  out.insert(out.end(), data.begin(), data.end());
-  return out;
-}
-
-Bytes Exif(const Bytes& tiff) {
-  Bytes out{'E', 'x', 'i', 'f', 0, 0};
-  out.insert(out.end(), tiff.begin(), tiff.end());
-  return Segment(0xE1, out);
-}
+Bytes Exif(const Bytes& tiff) { return ExifSegment(tiff); }
 
 Bytes Cat(const std::vector<Bytes>& parts) {
   Bytes out;
@@ -84,7 +40,13 @@ Bytes File(const std::vector<Bytes>& segments) {
   return out;
 }
 
-const TEntry kMake{0x010F, 2, 4, 0};
+const TIfdEntry kMake{0x010F, 2, 4, 0};
+
+Bytes Patched(Bytes bytes, std::initializer_list<std::pair<size_t, uint8_t>> changes) {
+  for (auto [at, value] : changes)
+    bytes[at] = value;
+  return bytes;
+}
 
 // Read from a block of exactly the bytes' size, so that AddressSanitizer sees any read past it.
 int Orientation(const Bytes& bytes) {
@@ -117,11 +79,6 @@ TEST(Exif, ReadsEveryValueInBothByteOrders) {
 TEST(Exif, AnythingElseIsUpright) {
   const Bytes six = Tiff(false, {{0x0112, 3, 1, 6}});
   const uint8_t size = static_cast<uint8_t>(six.size());
-  auto patched = [](Bytes bytes, std::initializer_list<std::pair<size_t, uint8_t>> changes) {
-    for (auto [at, value] : changes)
-      bytes[at] = value;
-    return bytes;
-  };
   Bytes shortTiff = six;
   shortTiff.resize(7);
   Bytes lengthOne = File({});
@@ -141,16 +98,16 @@ TEST(Exif, AnythingElseIsUpright) {
       {"not a JPEG", Cat({Bytes{0xFF, 0xD9}, Exif(six)})},
       {"no APP1", File({})},
       {"only XMP", File({kXmp})},
-      {"no 0 0 after Exif", File({patched(Exif(six), {{9, 'x'}})})},
+      {"no 0 0 after Exif", File({Patched(Exif(six), {{9, 'x'}})})},
       {"APP1 length 1", lengthOne},
       {"TIFF shorter than its header", File({Exif(shortTiff)})},
-      {"byte order IM", File({Exif(patched(six, {{1, 'M'}}))})},
-      {"magic 43", File({Exif(patched(six, {{2, 43}}))})},
-      {"magic in the other byte order", File({Exif(patched(six, {{2, 0}, {3, 42}}))})},
-      {"IFD0 at the end of the segment", File({Exif(patched(six, {{4, size}}))})},
-      {"IFD0 one byte before the end", File({Exif(patched(six, {{4, size - 1}}))})},
-      {"IFD0 offset 0xFFFFFFFF", File({Exif(patched(six, {{4, 0xFF}, {5, 0xFF}, {6, 0xFF}, {7, 0xFF}}))})},
-      {"entry count past the segment", File({Exif(patched(six, {{8, 2}}))})},
+      {"byte order IM", File({Exif(Patched(six, {{1, 'M'}}))})},
+      {"magic 43", File({Exif(Patched(six, {{2, 43}}))})},
+      {"magic in the other byte order", File({Exif(Patched(six, {{2, 0}, {3, 42}}))})},
+      {"IFD0 at the end of the segment", File({Exif(Patched(six, {{4, size}}))})},
+      {"IFD0 one byte before the end", File({Exif(Patched(six, {{4, size - 1}}))})},
+      {"IFD0 offset 0xFFFFFFFF", File({Exif(Patched(six, {{4, 0xFF}, {5, 0xFF}, {6, 0xFF}, {7, 0xFF}}))})},
+      {"entry count past the segment", File({Exif(Patched(six, {{8, 2}}))})},
       {"no entries", File({Exif(Tiff(true, {}))})},
       {"no orientation entry", File({Exif(Tiff(true, {kMake}))})},
       {"only IFD1 has it", File({Exif(withThumbnail)})},
@@ -336,4 +293,109 @@ TEST(Orientation, SinkMatchesJpegtranOnTheDecodersRows) {
     qv::DecodeRows(data, sink);
     EXPECT_EQ(sink.Result(), Djpeg(turned)) << command;
   }
+}
+
+namespace {
+
+// The 48 x 32 squares "ABC/DEF" as a photo, at a quality that keeps their colours.
+Bytes SquaresPhoto() { return MakeJpeg({.width = 48, .height = 32, .fullChroma = true, .quality = 100}, Squares); }
+
+// What openfile makes of the file for a 16 x 16 target: the display size, the turn it took,
+// and the squares seen in the picture, halved in size.
+struct TShown {
+  int32_t width = 0, height = 0;
+  int orientation = 0;
+  std::string squares;
+  bool operator==(const TShown&) const = default;
+};
+
+void PrintTo(const TShown& shown, std::ostream* out) {
+  *out << shown.width << "x" << shown.height << " turned " << shown.orientation << " " << shown.squares;
+}
+
+TShown Shown(const std::string& path, bool orientByExif) {
+  qv::TCropModel model;
+  qv::TPlainCropView view;
+  model.openfile(path, [&] { return qv::TTarget{16, 16, 0, orientByExif}; }, view);
+  return TShown{view.DisplayWidth(), view.DisplayHeight(), model.orientation, SquareLetters(model.displayed.GetPixels(), 8)};
+}
+
+} // namespace
+
+// The squares written by the test in a photo tagged with each value in both byte orders:
+// the file keeps its stored size, the fit sees the turned one, and each square lands where
+// the tag's turn of "ABC/DEF", worked out by hand, puts it.
+TEST(Orientation, TaggedPhotoIsFittedAndShownUpright) {
+  const char* upright[] = {"ABC/DEF", "CBA/FED", "FED/CBA", "DEF/ABC", "AD/BE/CF", "DA/EB/FC", "FC/EB/DA", "CF/BE/AD"};
+  TTempDir dir;
+  const std::string path = dir / "tagged.jpg";
+  for (bool bigEndian : {false, true})
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+      SCOPED_TRACE(std::string(bigEndian ? "MM " : "II ") + std::to_string(orientation));
+      WriteBytes(path, WithOrientation(SquaresPhoto(), orientation, bigEndian));
+      qv::TJPEGImage read;
+      read.ReadJpegFile(path);
+      EXPECT_EQ(read.Data()->orientation, orientation);
+      EXPECT_EQ(std::pair(read.Width(), read.Height()), std::pair(48, 32));
+      const bool swaps = orientation >= 5;
+      EXPECT_EQ(Shown(path, true), (TShown{swaps ? 16 : 24, swaps ? 24 : 16, orientation, upright[orientation - 1]}));
+      // With the setting off the photo stays as stored.
+      EXPECT_EQ(Shown(path, false), (TShown{24, 16, 1, "ABC/DEF"}));
+    }
+}
+
+// Blocks the reader must pass over, in a photo the library decodes: the file opens without
+// an error, as stored, exactly as without the block.
+TEST(Exif, MalformedBlocksInARealPhotoLeaveItAsStored) {
+  const Bytes photo = SquaresPhoto();
+  const size_t afterJfif = AfterSegment(photo, 0xE0);
+  const Bytes six = Tiff(false, {{0x0112, 3, 1, 6}});
+  const uint8_t size = static_cast<uint8_t>(six.size());
+  Bytes withThumbnail = Tiff(true, {kMake}, 8, 26);
+  const Bytes ifd1 = Tiff(true, {{0x0112, 3, 1, 6}});
+  withThumbnail.insert(withThumbnail.end(), ifd1.begin() + 8, ifd1.end());
+  auto tagged = [&](const Bytes& segments) { return Inserted(photo, afterJfif, segments); };
+  struct Case {
+    const char* name;
+    Bytes file;
+  };
+  const Case cases[] = {
+      {"TIFF header cut short", tagged(Exif(Bytes(six.begin(), six.begin() + 6)))},
+      {"IFD0 past the end", tagged(Exif(Patched(six, {{4, 0x00}, {5, 0x10}})))},
+      {"IFD0 at the end of the segment", tagged(Exif(Patched(six, {{4, size}})))},
+      {"entry count past the end", tagged(Exif(Patched(six, {{8, 2}})))},
+      {"type LONG", tagged(Exif(Tiff(false, {{0x0112, 4, 1, 6}})))},
+      {"count 2", tagged(Exif(Tiff(true, {{0x0112, 3, 2, 6}})))},
+      {"value 0", tagged(Exif(Tiff(false, {{0x0112, 3, 1, 0}})))},
+      {"value 9", tagged(Exif(Tiff(true, {{0x0112, 3, 1, 9}})))},
+      {"only the thumbnail's IFD1 has it", tagged(Exif(withThumbnail))},
+      {"the first of two EXIF blocks has no tag", tagged(Cat({Exif(Tiff(false, {kMake})), Exif(six)}))},
+      {"APP1 after the frame header", Inserted(photo, AfterSegment(photo, 0xC0), Exif(six))},
+  };
+  TTempDir dir;
+  const std::string path = dir / "photo.jpg";
+  WriteBytes(path, photo);
+  const qv::TPixelImage stored = [&] {
+    qv::TCropModel model;
+    qv::TPlainCropView view;
+    model.openfile(path, [] { return qv::TTarget{16, 16, 0}; }, view);
+    return model.displayed.GetPixels();
+  }();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteBytes(path, c.file);
+    qv::TJPEGImage read;
+    ASSERT_NO_THROW(read.ReadJpegFile(path));
+    EXPECT_EQ(read.Data()->orientation, 1);
+    qv::TCropModel model;
+    qv::TPlainCropView view;
+    ASSERT_NO_THROW(model.openfile(path, [] { return qv::TTarget{16, 16, 0}; }, view));
+    EXPECT_EQ(model.orientation, 1);
+    EXPECT_EQ(Difference(stored, model.displayed.GetPixels()), "");
+  }
+  // A header that cannot be parsed leaves the tag unread.
+  WriteBytes(path, WithSize(WithOrientation(photo, 6), 0, 32));
+  qv::TJPEGImage read;
+  EXPECT_THROW(read.ReadJpegFile(path), qv::EJPEG);
+  EXPECT_EQ(read.Data()->orientation, 1);
 }

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "imaging/CropModel.h"
+#include "imaging/Orientation.h"
 #include "imaging/Prefetcher.h"
 #include "job/Errors.h"
 #include "support/JpegTools.h"
@@ -58,6 +59,10 @@ void PrintTo(const TOutcome& o, std::ostream* out) {
 class PrefetcherTest : public ::testing::Test {
 protected:
   std::string Jpeg(const std::string& name, const TJpegKind& kind) { return WriteJpeg(dir / name, kind); }
+  std::string Tagged(const std::string& name, const TJpegKind& kind, int orientation) {
+    WriteBytes(dir / name, WithOrientation(MakeJpeg(kind), orientation));
+    return dir / name;
+  }
 
   // Opens previous and then path in a fresh model, the second through prefetched if given.
   TOutcome Open(const std::string& previous, const std::string& path, TTarget target, TPrefetcher* prefetched) {
@@ -111,9 +116,7 @@ TEST_F(PrefetcherTest, TakeHandsOutTheFileAsReadAndDecodedOnlyForItsPath) {
   EXPECT_EQ(got->file.Data()->bytes, ReadBytes(a));
   EXPECT_EQ(got->file.Width(), 61);
   EXPECT_EQ(got->file.Height(), 47);
-  EXPECT_EQ(got->decoded.Data(), got->file.Data());
-  ASSERT_TRUE(got->decoded.HasPixels());
-  EXPECT_EQ(Difference(Djpeg(a), got->decoded.GetPixels()), "");
+  EXPECT_EQ(Difference(Djpeg(a), got->picture), "");
   EXPECT_EQ(prefetcher.Hits(), 1);
   // Nothing waits after a Take.
   EXPECT_FALSE(prefetcher.Take(a));
@@ -141,6 +144,23 @@ TEST_F(PrefetcherTest, TakeHandsOutTheFileAsReadAndDecodedOnlyForItsPath) {
   ASSERT_TRUE(got);
   EXPECT_TRUE(got->file.Data()->grayscale);
   EXPECT_EQ(prefetcher.Hits(), 2);
+
+  // A tagged photo is turned ahead as the setting of the request says, and is not taken by
+  // an open whose setting changed since.
+  const std::string tagged = dir / "tagged.jpg";
+  WriteBytes(tagged, WithOrientation(ReadBytes(a), 8, true));
+  for (bool orientByExif : {true, false}) {
+    prefetcher.Request(tagged, orientByExif);
+    prefetcher.Wait();
+    EXPECT_FALSE(prefetcher.Take(tagged, !orientByExif));
+    prefetcher.Request(tagged, orientByExif);
+    got = prefetcher.Take(tagged, orientByExif);
+    ASSERT_TRUE(got);
+    EXPECT_EQ(got->file.Data()->orientation, 8);
+    EXPECT_EQ(Difference(orientByExif ? qv::Orient(Djpeg(tagged), 8) : Djpeg(tagged), got->picture), "")
+        << orientByExif;
+  }
+  EXPECT_EQ(prefetcher.Hits(), 4);
 }
 
 TEST_F(PrefetcherTest, FileChangedSinceItsReadIsNotHandedOut) {
@@ -217,13 +237,19 @@ TEST_F(PrefetcherTest, OpenfileLeavesTheSameStateAndErrorsWithPrefetch) {
       {Jpeg("cmyk.jpg", {.width = 16, .height = 16, .components = 4}), {120, 96, 0}, "JPEG error #27", 0},
       // Decoded in the background, then refused by the resize.
       {Jpeg("line.jpg", {40, 1}), {120, 96, 0}, "Scan line index out of range", 1},
+      // Tagged, turned or not as the snapshot says.
+      {Tagged("turned.jpg", {.width = 301, .height = 97, .progressive = true}, 6), {176, 220, 0, true}, "", 1},
+      {Tagged("stored.jpg", {.width = 301, .height = 97}, 7), {176, 220, 0, false}, "", 1},
+      {Tagged("mirrored.jpg", {.width = 97, .height = 301}, 2), {320, 240, 0, true}, "", 1},
+      // Turned upright, one row becomes one column.
+      {Tagged("column.jpg", {40, 1}, 8), {120, 96, 0, true}, "", 1},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.path);
     const TOutcome read = Open(previous, c.path, c.target, nullptr);
     EXPECT_EQ(read.error, c.error);
     TPrefetcher prefetcher(kNoSettling);
-    prefetcher.Request(c.path);
+    prefetcher.Request(c.path, c.target.orientByExif);
     prefetcher.Wait();
     EXPECT_EQ(Open(previous, c.path, c.target, &prefetcher), read);
     EXPECT_EQ(prefetcher.Hits(), c.hits);

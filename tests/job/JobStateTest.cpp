@@ -60,6 +60,7 @@ TEST(Defaults, FreshStateAndSettings) {
   EXPECT_TRUE(state.transliterate);
   EXPECT_TRUE(state.appendResolution);
   EXPECT_FALSE(state.askName);
+  EXPECT_TRUE(state.orientByExif);
   EXPECT_TRUE(state.outputFolder.empty());
   for (const TResolution& r : state.resolutions)
     EXPECT_EQ(r, (TResolution{0, 0}));
@@ -68,6 +69,7 @@ TEST(Defaults, FreshStateAndSettings) {
   EXPECT_EQ(settings.sliderPosition, 0);
   EXPECT_TRUE(settings.transliterateBox);
   EXPECT_TRUE(settings.appendResolutionBox);
+  EXPECT_TRUE(settings.orientByExifBox);
   EXPECT_FALSE(settings.askNameBox || settings.prefixBox || settings.suffixBox || settings.folderPerResolutionBox);
   for (int i = 0; i < kResolutionCount; ++i) {
     const TResolutionItem& item = settings.resolutionItems[static_cast<std::size_t>(i)];
@@ -95,6 +97,11 @@ TEST(GetParams, DefaultSnapshot) {
   EXPECT_EQ(state.targetWidth, 176);
   EXPECT_EQ(state.targetHeight, 220);
   EXPECT_EQ(state.currentResolution, 1);
+  EXPECT_TRUE(state.orientByExif);
+  TSettingsValues unturned;
+  unturned.orientByExifBox = false;
+  GetParams(state, unturned, "/tmp/x/", 4);
+  EXPECT_FALSE(state.orientByExif);
 }
 
 TEST(GetParams, CheckedSizesInListOrderAndOlderEntriesKept) {
@@ -180,6 +187,7 @@ TEST(SetParams, WritesBackInOrderAndNotifiesEachChange) {
   state.addSuffix = true;
   state.suffix = "hd";
   state.outputFolder = "/elsewhere/";
+  state.orientByExif = false;
   TSettingsValues settings;
   settings.resolutionItems[0].checked = true;
   settings.folderPerResolutionBox = true;
@@ -190,13 +198,14 @@ TEST(SetParams, WritesBackInOrderAndNotifiesEachChange) {
   EXPECT_EQ(seen, (std::vector<TSettingsField>{TSettingsField::sliderPosition, TSettingsField::askNameBox,
                                                TSettingsField::transliterateBox, TSettingsField::prefixBox,
                                                TSettingsField::suffixBox, TSettingsField::prefixText,
-                                               TSettingsField::suffixText}));
+                                               TSettingsField::suffixText, TSettingsField::orientByExifBox}));
   EXPECT_EQ(settings.sliderPosition, 25);
   EXPECT_TRUE(settings.askNameBox);
   EXPECT_FALSE(settings.transliterateBox);
   EXPECT_TRUE(settings.appendResolutionBox);
   EXPECT_EQ(settings.prefixText, "wall");
   EXPECT_EQ(settings.suffixText, "hd");
+  EXPECT_FALSE(settings.orientByExifBox);
   EXPECT_TRUE(settings.folderPerResolutionBox);
   for (std::size_t i = 0; i < items.size(); ++i)
     EXPECT_EQ(settings.resolutionItems[i].checked, items[i].checked) << "index " << i;

@@ -73,7 +73,7 @@ public:
     Guard([this] {
       const std::string path =
           qv::makename(driver.fileIndex(), state, list.ListBox1(), settings.folderPerResolutionBox, input, folders);
-      model.Savefile(path, qv::TTarget{state.targetWidth, state.targetHeight, state.compression});
+      model.Savefile(path, qv::TTarget{state.targetWidth, state.targetHeight, state.compression, state.orientByExif});
       saved.push_back(path);
       driver.next();
     });
@@ -95,7 +95,7 @@ public:
         path,
         [this] {
           qv::GetParams(state, settings, outputFolder, list.Count());
-          return qv::TTarget{state.targetWidth, state.targetHeight, state.compression};
+          return qv::TTarget{state.targetWidth, state.targetHeight, state.compression, state.orientByExif};
         },
         view);
   }

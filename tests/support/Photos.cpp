@@ -134,6 +134,99 @@ Bytes CutAt(const Bytes& jpeg, size_t length) {
   return Bytes(jpeg.begin(), jpeg.begin() + static_cast<ptrdiff_t>(std::min(length, jpeg.size())));
 }
 
+namespace {
+
+void Put16(Bytes& out, uint32_t value, bool bigEndian) {
+  const uint8_t hi = static_cast<uint8_t>(value >> 8), lo = static_cast<uint8_t>(value);
+  out.push_back(bigEndian ? hi : lo);
+  out.push_back(bigEndian ? lo : hi);
+}
+
+void Put32(Bytes& out, uint32_t value, bool bigEndian) {
+  Put16(out, bigEndian ? value >> 16 : value & 0xFFFF, bigEndian);
+  Put16(out, bigEndian ? value & 0xFFFF : value >> 16, bigEndian);
+}
+
+} // namespace
+
+Bytes Tiff(bool bigEndian, const std::vector<TIfdEntry>& entries, uint32_t ifd, uint32_t next) {
+  Bytes out = bigEndian ? Bytes{'M', 'M'} : Bytes{'I', 'I'};
+  Put16(out, 42, bigEndian);
+  Put32(out, ifd, bigEndian);
+  out.resize(ifd, 0xEE);
+  Put16(out, static_cast<uint32_t>(entries.size()), bigEndian);
+  for (const TIfdEntry& e : entries) {
+    Put16(out, e.tag, bigEndian);
+    Put16(out, e.type, bigEndian);
+    Put32(out, e.count, bigEndian);
+    Put16(out, e.value, bigEndian);
+    Put16(out, 0x5A5A, bigEndian);
+  }
+  Put32(out, next, bigEndian);
+  return out;
+}
+
+Bytes Segment(uint8_t marker, const Bytes& data) {
+  Bytes out{0xFF, marker};
+  Put16(out, static_cast<uint32_t>(data.size() + 2), true);
+  out.insert(out.end(), data.begin(), data.end());
+  return out;
+}
+
+Bytes ExifSegment(const Bytes& tiff) {
+  Bytes out{'E', 'x', 'i', 'f', 0, 0};
+  out.insert(out.end(), tiff.begin(), tiff.end());
+  return Segment(0xE1, out);
+}
+
+size_t AfterSegment(const Bytes& jpeg, uint8_t marker) {
+  const size_t at = FindMarker(jpeg, marker);
+  if (at == std::string::npos)
+    throw std::runtime_error("no such segment");
+  return at + 2 + (static_cast<size_t>(jpeg[at + 2]) << 8 | jpeg[at + 3]);
+}
+
+Bytes Inserted(const Bytes& jpeg, size_t at, const Bytes& more) {
+  Bytes out = jpeg;
+  out.insert(out.begin() + static_cast<ptrdiff_t>(at), more.begin(), more.end());
+  return out;
+}
+
+Bytes WithOrientation(const Bytes& jpeg, int orientation, bool bigEndian) {
+  return Inserted(jpeg, AfterSegment(jpeg, 0xE0),
+                  ExifSegment(Tiff(bigEndian, {{0x010F, 2, 4, 0}, {0x0112, 3, 1, static_cast<uint32_t>(orientation)}})));
+}
+
+namespace {
+
+const qv::TBGR kSquareColours[] = {{40, 40, 220}, {40, 220, 40}, {220, 40, 40},
+                                   {40, 220, 220}, {220, 220, 40}, {220, 40, 220}};
+
+} // namespace
+
+qv::TBGR Squares(int x, int y) {
+  return kSquareColours[static_cast<size_t>((x / 16) % 3 + 3 * ((y / 16) % 2))];
+}
+
+std::string SquareLetters(const qv::TPixelImage& picture, int cell) {
+  std::string out;
+  for (int y = cell / 2; y < picture.Height(); y += cell) {
+    if (!out.empty())
+      out += '/';
+    for (int x = cell / 2; x < picture.Width(); x += cell) {
+      const qv::TBGR seen = picture.Pixel(x, y);
+      char letter = '?';
+      for (size_t i = 0; i < std::size(kSquareColours); ++i) {
+        const qv::TBGR& c = kSquareColours[i];
+        if (std::abs(seen.b - c.b) + std::abs(seen.g - c.g) + std::abs(seen.r - c.r) < 40)
+          letter = static_cast<char>('A' + i);
+      }
+      out += letter;
+    }
+  }
+  return out;
+}
+
 void WriteBytes(const std::string& path, const Bytes& bytes) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

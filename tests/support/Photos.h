@@ -49,6 +49,34 @@ Bytes WithSize(Bytes jpeg, uint16_t width, uint16_t height);
 Bytes WithPrecision(Bytes jpeg, uint8_t bits);
 Bytes CutAt(const Bytes& jpeg, size_t length);
 
+// EXIF blocks as cameras write them, built piece by piece.
+struct TIfdEntry {
+  uint32_t tag, type, count, value;
+};
+// A TIFF block in either byte order: the header, IFD0 at ifd with the entries (a SHORT's
+// value in the first two bytes of the value field, two other bytes after it), then the
+// offset of the next IFD.
+Bytes Tiff(bool bigEndian, const std::vector<TIfdEntry>& entries, uint32_t ifd = 8, uint32_t next = 0);
+// A marker segment: FF, the marker, the length, the data.
+Bytes Segment(uint8_t marker, const Bytes& data);
+// An APP1 segment of "Exif" 0 0 and the TIFF block.
+Bytes ExifSegment(const Bytes& tiff);
+// The offset just past the first segment with this marker before the first scan.
+size_t AfterSegment(const Bytes& jpeg, uint8_t marker);
+// The bytes with others put in at offset at.
+Bytes Inserted(const Bytes& jpeg, size_t at, const Bytes& more);
+// The photo with an EXIF block tagging it with orientation (a camera's make beside it) put
+// in right after its JFIF block.
+Bytes WithOrientation(const Bytes& jpeg, int orientation, bool bigEndian = false);
+
+// A lopsided picture of flat 16 x 16 squares in six colours, "ABC" above "DEF" for 48 x 32,
+// that JPEG at quality 100 keeps and a resize keeps inside each square: where a square lands
+// after a turn can be read back.
+qv::TBGR Squares(int x, int y);
+// The letter of the square whose colour is seen at the centre of each cell x cell block of
+// the picture, rows parted by "/" ("ABC/DEF"); "?" for a colour that is none of them.
+std::string SquareLetters(const qv::TPixelImage& picture, int cell);
+
 void WriteBytes(const std::string& path, const Bytes& bytes);
 Bytes ReadBytes(const std::string& path);
 
