@@ -19,6 +19,7 @@
 
 #include "Controls.h"
 #include "imaging/JPEGImage.h"
+#include "imaging/Orientation.h"
 
 namespace qv {
 
@@ -81,9 +82,13 @@ void TPictureOpenDialog::ShowPreview(const QString& path) {
     try {
       TJPEGImage jpeg;
       jpeg.ReadJpegFile(QFile::encodeName(path).toStdString());
-      image = ToQImage(jpeg.GetPixels());
-      width = jpeg.Width();
-      height = jpeg.Height();
+      // Upright, as the crop window will show it; the rows are turned as they come.
+      TOrientingSink turned(jpeg.Data()->orientation);
+      DecodeRows(*jpeg.Data(), turned);
+      const TPixelImage picture = turned.Result();
+      image = ToQImage(picture);
+      width = picture.Width();
+      height = picture.Height();
     } catch (const std::exception&) {
       // Whatever cannot be decoded is shown as no picture at all.
       image = QImage();
@@ -107,6 +112,8 @@ QString TPictureOpenDialog::PreviewCaption() const { return caption_->text(); }
 QString TPictureOpenDialog::PreviewText() const { return picture_->text(); }
 
 bool TPictureOpenDialog::PreviewHasPicture() const { return !picture_->pixmap().isNull(); }
+
+QPixmap TPictureOpenDialog::PreviewPicture() const { return picture_->pixmap(); }
 
 TInputBoxDialog::TInputBoxDialog(const QString& caption, const QString& prompt, const QString& defaultText,
                                  QWidget* owner)

@@ -49,6 +49,7 @@ public:
   QString PreviewCaption() const;
   QString PreviewText() const;
   bool PreviewHasPicture() const;
+  QPixmap PreviewPicture() const;
 
 private:
   QLabel* caption_;

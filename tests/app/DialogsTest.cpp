@@ -110,6 +110,8 @@ TEST(PictureOpenDialog, ListsJpegEndingsOfAnyCaseAndPreviewsWithOurCodec) {
   WriteJpeg((base + "c.Jpeg").toStdString(), {8, 8});
   std::ofstream((base + "broken.jpg").toStdString()) << "not a picture";
   std::ofstream((base + "d.png").toStdString()) << "png";
+  WriteBytes((base + "e.jpg").toStdString(),
+             WithOrientation(MakeJpeg({.width = 48, .height = 32, .fullChroma = true, .quality = 100}, Squares), 6));
 
   TPictureOpenDialog dialog(nullptr);
   EXPECT_EQ(dialog.fileMode(), QFileDialog::ExistingFiles);
@@ -117,7 +119,7 @@ TEST(PictureOpenDialog, ListsJpegEndingsOfAnyCaseAndPreviewsWithOurCodec) {
   EXPECT_EQ(dialog.nameFilters(), QStringList{"JPEG Image File (*.jpg *.jpeg)"});
   dialog.setDirectory(folder.path());
   dialog.show();
-  const QStringList expected = {"B.JPG", "a.jpg", "broken.jpg", "c.Jpeg"};
+  const QStringList expected = {"B.JPG", "a.jpg", "broken.jpg", "c.Jpeg", "e.jpg"};
   EXPECT_TRUE(QTest::qWaitFor([&] { return ListedNames(dialog) == expected; }, 5000))
       << ListedNames(dialog).join(", ").toStdString();
 
@@ -126,6 +128,18 @@ TEST(PictureOpenDialog, ListsJpegEndingsOfAnyCaseAndPreviewsWithOurCodec) {
   EXPECT_TRUE(dialog.PreviewHasPicture());
   dialog.ShowPreview(base + "B.JPG");
   EXPECT_EQ(dialog.PreviewCaption(), " (12x20)");
+  // Stored 48 x 32 "ABC/DEF", tagged to be turned clockwise: shown 32 x 48, "DA/EB/FC".
+  dialog.ShowPreview(base + "e.jpg");
+  EXPECT_EQ(dialog.PreviewCaption(), " (32x48)");
+  const QImage turned = dialog.PreviewPicture().toImage();
+  ASSERT_EQ(turned.size(), QSize(32, 48));
+  for (const auto& [at, from] : {std::pair{QPoint(8, 8), QPoint(8, 24)}, std::pair{QPoint(24, 8), QPoint(8, 8)},
+                                 std::pair{QPoint(8, 40), QPoint(40, 24)}, std::pair{QPoint(24, 40), QPoint(40, 8)}}) {
+    const QColor seen = turned.pixelColor(at);
+    const TBGR square = Squares(from.x(), from.y());
+    EXPECT_LT(std::abs(seen.red() - square.r) + std::abs(seen.green() - square.g) + std::abs(seen.blue() - square.b), 40)
+        << at.x() << "," << at.y();
+  }
   dialog.ShowPreview(base + "broken.jpg");
   EXPECT_EQ(dialog.PreviewCaption(), "Picture:");
   EXPECT_EQ(dialog.PreviewText(), "(None)");

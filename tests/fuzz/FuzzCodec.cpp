@@ -1,4 +1,5 @@
-// Bytes as a source file: read, decode, fit to a few targets, resize, cut and save.
+// Bytes as a source file: read with its EXIF orientation, decode, turn, fit to a few
+// targets, resize, cut and save.
 // Anything but one of Quarvelle's own errors escaping, or a broken promise of the fit,
 // is a fault.
 
@@ -8,8 +9,10 @@
 #include <string>
 
 #include "imaging/CropModel.h"
+#include "imaging/Exif.h"
 #include "imaging/Fit.h"
 #include "imaging/JPEGImage.h"
+#include "imaging/Orientation.h"
 #include "imaging/PixelImage.h"
 #include "imaging/SmoothResize.h"
 #include "job/Errors.h"
@@ -41,7 +44,9 @@ void FitAndSave(const std::string& source, const qv::TTarget& target, int32_t sh
   try {
     qv::TJPEGImage header;
     header.ReadJpegFile(source);
-    const double aspect = qv::Aspect(header.Width(), header.Height());
+    const qv::TSize turned =
+        qv::OrientedSize(header.Width(), header.Height(), target.orientByExif ? header.Data()->orientation : 1);
+    const double aspect = qv::Aspect(turned.width, turned.height);
     const bool fitWidth = qv::FitWidth(target.width, target.height, aspect);
     const qv::TSize size = qv::DisplaySize(target.width, target.height, aspect, fitWidth);
     if (int64_t(size.width) * size.height > kLargestFuzzedPixels)
@@ -78,12 +83,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::abort();
   }
 
+  // Read from the fuzzer's own block, which ends where the input does.
+  const int orientation = qv::ReadOrientation(data, size);
+  Check(orientation >= 1 && orientation <= 8, "an orientation of 1 to 8");
   qv::TJPEGImage image;
   try {
     image.ReadJpegFile(source);
   } catch (const qv::Exception&) {
+    Check(image.Data()->orientation == 1, "no orientation without a header");
     return 0;
   }
+  Check(image.Data()->orientation == orientation, "the file's orientation is the reader's");
   const int64_t pixels = int64_t(image.Width()) * image.Height();
   try {
     if (!qv::PictureFits(image.Width(), image.Height())) {
@@ -99,6 +109,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       return 0;
     const qv::TPixelImage decoded = image.GetPixels();
     Check(decoded.Width() == image.Width() && decoded.Height() == image.Height(), "decoded at the header's size");
+    Check(qv::Orient(decoded, orientation).Width() == qv::OrientedSize(image.Width(), image.Height(), orientation).width,
+          "turned to the turned size");
     // A direct resize to a few awkward sizes, including one row and one column.
     for (auto [w, h] : {std::pair{1, 1}, {3, 2}, {2, 5}, {40, 1}}) {
       qv::TPixelImage resized;
@@ -114,7 +126,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // The last byte moves the frame, so cuts that run off the picture are tried too.
   const int32_t shift = size > 0 ? static_cast<int8_t>(data[size - 1]) : 0;
-  for (const qv::TTarget& target : {qv::TTarget{176, 220, 0}, qv::TTarget{96, 65, 100}, qv::TTarget{2, 2, 50}})
+  for (const qv::TTarget& target :
+       {qv::TTarget{176, 220, 0}, qv::TTarget{96, 65, 100}, qv::TTarget{2, 2, 50}, qv::TTarget{101, 67, 0, false}})
     FitAndSave(source, target, shift);
   return 0;
 }

@@ -1,6 +1,7 @@
 // Writes the seed corpora: JPEGs of every kind the pipeline meets (baseline, progressive,
-// arithmetic-coded, grayscale, CMYK, 4:4:4 and 4:2:0, restart markers, tiny and odd sizes),
-// the same cut off and with damaged markers, and names for the naming target.
+// arithmetic-coded, grayscale, CMYK, 4:4:4 and 4:2:0, restart markers, tiny and odd sizes,
+// EXIF orientation tags), the same cut off and with damaged markers, and names for the
+// naming target.
 //   qv-seed-corpus CODEC_FOLDER NAMING_FOLDER
 
 #include <cstdio>
@@ -81,11 +82,22 @@ int main(int argc, char** argv) {
       seeds.push_back({photo.name + "-12-bit", WithPrecision(jpeg, 12)});
       seeds.push_back({photo.name + "-huge", WithSize(jpeg, 65500, 65500)});
       seeds.push_back({photo.name + "-wide", WithSize(jpeg, 4000, 2)});
+      // Phone photos stored sideways, in both byte orders.
+      seeds.push_back({photo.name + "-exif-6", WithOrientation(jpeg, 6, true)});
+      seeds.push_back({photo.name + "-exif-3", WithOrientation(jpeg, 3, false)});
     }
   }
   seeds.push_back({"empty", {}});
   seeds.push_back({"not-jpeg", {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0}});
   seeds.push_back({"soi-only", {0xFF, 0xD8}});
+  // An XMP block before the EXIF one, whose IFD0 leads on to a thumbnail's IFD1.
+  Bytes withThumbnail = Tiff(false, {{0x0112, 3, 1, 8}}, 8, 26);
+  const Bytes ifd1 = Tiff(false, {{0x0112, 3, 1, 5}});
+  withThumbnail.insert(withThumbnail.end(), ifd1.begin() + 8, ifd1.end());
+  const Bytes tiny = MakeJpeg({.width = 3, .height = 7});
+  const Bytes xmp = Segment(0xE1, {'h', 't', 't', 'p', ':', '/', '/', 'n', 's', '.', 'a', 'd', 'o', 'b', 'e', 0});
+  const size_t afterJfif = AfterSegment(tiny, 0xE0);
+  seeds.push_back({"exif-after-xmp", Inserted(Inserted(tiny, afterJfif, ExifSegment(withThumbnail)), afterJfif, xmp)});
   for (const TNamed& seed : seeds)
     if (!Write(codec + "/" + seed.name + ".jpg", seed.bytes))
       return 1;
