@@ -2,37 +2,14 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 #include "Fit.h"
 #include "Orientation.h"
 #include "Prefetcher.h"
 #include "SafeWriter.h"
 #include "SmoothResize.h"
-#include "job/Errors.h"
 
 namespace qv {
-
-namespace {
-
-// A turned photo is held whole, turned as its rows come, and then resized.
-TPixelImage DecodeTurnedResized(const TJPEGData& data, int32_t dw, int32_t dh, int orientation) {
-  if (orientation == 1)
-    return DecodeResized(data, dw, dh);
-  try {
-    TOrientingSink sink(orientation);
-    DecodeRows(data, sink);
-    const TPixelImage turned = sink.Result();
-    TPixelImage resized;
-    resized.SetSize(dw, dh);
-    SmoothResize(dw, dh, turned, resized);
-    return resized;
-  } catch (const std::bad_alloc&) {
-    throw EOutOfMemory();
-  }
-}
-
-} // namespace
 
 TPixelImage CutOut(const TPixelImage& shown, const TFrame& frame, int32_t width, int32_t height) {
   // A frame over the whole picture cuts out the picture itself, which needs no copy.
@@ -128,7 +105,7 @@ void TCropModel::Resize(int32_t dw, int32_t dh, const TPixelImage* decoded) {
   } else if (!work.HasPixels()) {
     // A read file is decoded at full size, but its rows go into the resize as they come:
     // the same pixels and errors as resizing the decoded picture, turned, without holding it.
-    resized = DecodeTurnedResized(*work.Data(), dw, dh, orientation);
+    resized = DecodeResized(*work.Data(), dw, dh, orientation);
   } else {
     // The large picture lives only in this block.
     const TPixelImage source = work.GetPixels();

@@ -111,8 +111,14 @@ uint8_t* TOrientingSink::TurnedRow(int32_t y) {
 // of its first row with the rows in reverse (6, 7). Every turned row takes a run of
 // bandRows_ pixels at once, which fills cache lines instead of one pixel per line.
 void TOrientingSink::WriteBand() {
-  if (bandRows_ <= 0 || width_ == 0)
+  if (bandRows_ <= 0)
     return;
+  // Rows without pixels turn into no rows at all, but the band still moves on.
+  if (width_ == 0) {
+    bandFirst_ += bandRows_;
+    bandRows_ = 0;
+    return;
+  }
   const bool down = orientation_ == 5 || orientation_ == 8;   // band rows left to right
   const bool across = orientation_ == 5 || orientation_ == 6; // column x to turned row x
   const int32_t firstColumn = down ? bandFirst_ : height_ - bandFirst_ - bandRows_;

@@ -8,6 +8,7 @@
 
 #include "BlendKernel.h"
 #include "JPEGImage.h"
+#include "Orientation.h"
 #include "PixelImage.h"
 #include "job/Errors.h"
 
@@ -70,17 +71,20 @@ TBlendFunction Widest() {
 
 } // namespace
 
-TSmoothResizer::TSmoothResizer(int32_t sw, int32_t sh, int32_t dw, int32_t dh)
-    : sh_(sh), dh_(dh), yStep_(static_cast<uint32_t>(MulDiv(sh + 1, 65536, dh))) {
+TSmoothResizer::TSmoothResizer(int32_t sw, int32_t sh, int32_t dw, int32_t dh, TRuns runs)
+    : sw_(sw), sh_(sh), dh_(dh), mirrored_(runs.mirrored),
+      yStep_(static_cast<uint32_t>(MulDiv(sh + 1, 65536, dh))) {
   const uint32_t xStep = static_cast<uint32_t>(MulDiv(sw + 1, 65536, dw));
   // What depends on the column alone is worked out once, not once a row.
   const size_t columns = static_cast<size_t>(dw > 0 ? dw : 0);
   lefts_.resize(columns);
   fractions_.resize(columns);
-  // One column serves as both members of the pair.
-  rightStep_ = sw == 1 ? 0 : 3;
+  // One column serves as both members of the pair. In rows that run right to left the pair
+  // is read from its left member's place leftwards, with the same weights.
+  const bool mirroredRows = mirrored_ && !runs.columns;
+  rightStep_ = sw == 1 ? 0 : mirroredRows ? -3 : 3;
   const int64_t rowBytes = static_cast<int64_t>(sw) * 3;
-  bool vector = rightStep_ == 3;
+  bool vector = rightStep_ == 3 && !runs.columns;
   for (int32_t x = 0; x < dw; ++x) {
     const uint32_t sx = static_cast<uint32_t>(x) * xStep;
     const int64_t ix = sx >> 16;
@@ -90,7 +94,7 @@ TSmoothResizer::TSmoothResizer(int32_t sw, int32_t sh, int32_t dw, int32_t dh)
       left = sw - 2;
     if (sw == 1)
       left = 0;
-    lefts_[static_cast<size_t>(x)] = left * 3;
+    lefts_[static_cast<size_t>(x)] = (mirroredRows ? sw - 1 - left : left) * 3;
     fractions_[static_cast<size_t>(x)] = sx & 0xFFFF;
     // The pairs only move right, so the columns that may be read eight bytes at a time lead.
     vector = vector && static_cast<int64_t>(left) * 3 + 8 <= rowBytes;
@@ -107,8 +111,40 @@ int32_t TSmoothResizer::UpperRow(int32_t y) const {
   return static_cast<int32_t>(iy);
 }
 
+int32_t TSmoothResizer::LeftColumn(int32_t x) const {
+  const int32_t place = lefts_[static_cast<size_t>(x)] / 3;
+  return rightStep_ < 0 ? sw_ - 1 - place : place;
+}
+
 void TSmoothResizer::Row(const uint8_t* upper, const uint8_t* lower, int32_t y, uint8_t* out) const {
   Row(upper, lower, y, out, 0, lefts_.size());
+}
+
+void TSmoothResizer::Column(const uint8_t* left, const uint8_t* right, int32_t x, uint8_t* out, size_t first,
+                            size_t last) const {
+  const uint32_t fx = fractions_[static_cast<size_t>(x)];
+  // Runs that hold a column bottom up have the upper pixel of a pair at the far end.
+  const ptrdiff_t far = static_cast<ptrdiff_t>(sh_ - 1) * 3;
+  const ptrdiff_t lowerStep = mirrored_ ? -3 : 3;
+  for (size_t y = first; y < last; ++y, out += 3) {
+    const int32_t row = static_cast<int32_t>(y);
+    // The same weights as Row gives destination row y's pixel in this column.
+    const uint32_t fy = (static_cast<uint32_t>(row) * yStep_) & 0xFFFF;
+    const uint32_t wUpper = 65536 - fy;
+    const uint32_t wLower = fy + 1;
+    const uint32_t wUR = (fx * wUpper + 32768) >> 16;
+    const uint32_t wUL = wUpper - wUR;
+    const uint32_t wLR = (fx * wLower + 32768) >> 16;
+    const uint32_t wLL = wLower - wLR;
+    const ptrdiff_t upper = static_cast<ptrdiff_t>(UpperRow(row)) * 3;
+    const ptrdiff_t at = mirrored_ ? far - upper : upper;
+    const uint8_t* ul = left + at;
+    const uint8_t* ur = right + at;
+    const uint8_t* ll = ul + lowerStep;
+    const uint8_t* lr = ur + lowerStep;
+    for (int c = 0; c < 3; ++c)
+      out[c] = static_cast<uint8_t>((ul[c] * wUL + ur[c] * wUR + ll[c] * wLL + lr[c] * wLR) >> 16);
+  }
 }
 
 void TSmoothResizer::Row(const uint8_t* upper, const uint8_t* lower, int32_t y, uint8_t* out, size_t first,
@@ -151,11 +187,20 @@ namespace {
 // is left to SmoothResize of the whole picture, so that its results and errors stay its
 // own; the whole picture is then kept once, and the blended sizes read their rows from it.
 // A blended size makes only its part, in a picture of that part's size.
+//
+// A photo to be turned is blended from the same rows, each a line of the turned picture:
+// one of its rows (1 to 4) or one of its columns (5 to 8), running one way or the other.
+// The lines come in decode order, and that is either the turned picture's order or its
+// reverse (3, 4, 6, 7); a size then makes its destination lines from the last one back, each
+// as soon as the later of its two lines has come, which is always the row just decoded, the
+// other one the row before it. Lines that are columns fill destination columns, kept as the
+// rows of a picture on its side and turned back once at the end. Should anything keep the
+// rows from being enough, the picture is turned whole first, and blended as it stands.
 class TFanOutSink : public IRowSink {
 public:
   TFanOutSink(const std::vector<TSize>& sizes, const std::function<void()>& everyRow,
-              const std::vector<TFrame>* frames)
-      : everyRow_(everyRow) {
+              const std::vector<TFrame>* frames, int orientation)
+      : everyRow_(everyRow), orientation_(orientation >= 1 && orientation <= 8 ? orientation : 1) {
     blends_.reserve(sizes.size());
     for (size_t i = 0; i < sizes.size(); ++i) {
       TBlend blend{sizes[i].width, sizes[i].height, std::nullopt, 0, TPixelImage(), 0, 0, 0, 0};
@@ -172,58 +217,81 @@ public:
   }
 
   void Start(int32_t width, int32_t height) override {
-    for (TBlend& blend : blends_) {
-      if (!Blendable(blend, width, height)) {
-        keepWhole_ = true;
-        continue;
-      }
-      blend.resizer.emplace(width, height, blend.dw, blend.dh);
-      // Two rows are enough only while the pairs move down the source; should a position
-      // wrap around in 32 bits, the whole picture is kept after all.
-      for (int32_t y = 0, last = 0; y < blend.dh; last = blend.resizer->UpperRow(y), ++y)
-        if (blend.resizer->UpperRow(y) < last || blend.resizer->UpperRow(y) > height - 2) {
+    decodedRows_ = height;
+    const TSize turned = OrientedSize(width, height, orientation_);
+    turnedHeight_ = turned.height;
+    // The way each orientation's rows lie in the turned picture.
+    const int o = orientation_;
+    lines_ = TLines{{o >= 5, o == 2 || o == 3 || o == 7 || o == 8}, o == 3 || o == 4 || o == 6 || o == 7};
+    bool inOrder = true;
+    for (TBlend& blend : blends_)
+      inOrder = Prepare(blend, turned) && inOrder;
+    if (!inOrder) {
+      keepWhole_ = true;
+      // Turned whole first, the turned picture's own rows are blended.
+      if (orientation_ != 1) {
+        lines_ = TLines{};
+        for (TBlend& blend : blends_) {
           blend.resizer.reset();
-          keepWhole_ = true;
-          break;
+          Prepare(blend, turned);
         }
+      }
     }
-    if (keepWhole_) {
+    if (keepWhole_ && orientation_ == 1) {
       whole_.SetSize(width, height);
+    } else if (keepWhole_) {
+      turning_.emplace(orientation_);
+      turning_->Start(width, height);
     } else {
       rowBytes_ = static_cast<size_t>(width) * 3;
       rows_.resize(2 * rowBytes_);
     }
-    for (TBlend& blend : blends_)
-      if (blend.resizer)
-        blend.result.SetSize(blend.lastColumn - blend.firstColumn, blend.lastRow - blend.firstRow);
-  }
-
-  uint8_t* RowFor(int32_t y) override { return keepWhole_ ? whole_.ScanLine(y) : Held(y); }
-
-  // Every destination row whose lower source row this is can be made now.
-  void Filled(int32_t y) override {
     for (TBlend& blend : blends_) {
       if (!blend.resizer)
         continue;
-      for (; blend.next < blend.dh && blend.resizer->UpperRow(blend.next) + 1 <= y; ++blend.next) {
-        if (blend.next < blend.firstRow || blend.next >= blend.lastRow || blend.firstColumn >= blend.lastColumn)
-          continue;
-        const int32_t upper = blend.resizer->UpperRow(blend.next);
-        blend.resizer->Row(Source(upper), Source(upper + 1), blend.next,
-                           blend.result.ScanLine(blend.next - blend.firstRow), static_cast<size_t>(blend.firstColumn),
-                           static_cast<size_t>(blend.lastColumn));
-      }
+      const int32_t columns = blend.lastColumn - blend.firstColumn, rows = blend.lastRow - blend.firstRow;
+      // Destination columns are made as the rows of the part lying on its side.
+      if (lines_.runs.columns)
+        blend.result.SetSize(rows, columns);
+      else
+        blend.result.SetSize(columns, rows);
+      blend.next = lines_.reversed ? Lines(blend) - 1 : 0;
     }
+  }
+
+  uint8_t* RowFor(int32_t y) override {
+    if (turning_)
+      return turning_->RowFor(y);
+    return keepWhole_ ? whole_.ScanLine(y) : Held(y);
+  }
+
+  // Every destination line whose later source line this is can be made now.
+  void Filled(int32_t y) override {
+    if (turning_)
+      turning_->Filled(y);
+    else
+      for (TBlend& blend : blends_)
+        if (blend.resizer)
+          Advance(blend, y);
     if (everyRow_)
       everyRow_();
   }
 
   std::vector<TResized> Results() {
+    if (turning_) {
+      whole_ = turning_->Result();
+      turning_.reset();
+      for (int32_t y = 0; y < turnedHeight_; ++y)
+        for (TBlend& blend : blends_)
+          if (blend.resizer)
+            Advance(blend, y);
+    }
     std::vector<TResized> results(blends_.size());
     for (size_t i = 0; i < blends_.size(); ++i) {
       TBlend& blend = blends_[i];
       if (blend.resizer) {
-        results[i].picture = std::move(blend.result);
+        // A part lying on its side is stood up again: its rows are the part's columns.
+        results[i].picture = lines_.runs.columns ? Orient(blend.result, 5) : std::move(blend.result);
         results[i].left = blend.firstColumn;
         results[i].top = blend.firstRow;
         continue;
@@ -247,10 +315,16 @@ private:
   struct TBlend {
     int32_t dw, dh;
     std::optional<TSmoothResizer> resizer;
-    int32_t next;
+    int32_t next; // the destination line to make next
     // The part that is made, and the picture of it.
     TPixelImage result;
     int32_t firstColumn, lastColumn, firstRow, lastRow;
+  };
+
+  // What the decoded rows are to the turned picture, and whether they come last first.
+  struct TLines {
+    TRuns runs;
+    bool reversed = false;
   };
 
   static bool Blendable(const TBlend& blend, int32_t width, int32_t height) {
@@ -258,23 +332,78 @@ private:
            PictureFits(blend.dw, blend.dh);
   }
 
+  // Sets up the blend of a size when it can take the lines as they come; false otherwise.
+  bool Prepare(TBlend& blend, const TSize& turned) {
+    if (!Blendable(blend, turned.width, turned.height) || (lines_.runs.columns && turned.width < 2))
+      return false;
+    blend.resizer.emplace(turned.width, turned.height, blend.dw, blend.dh, lines_.runs);
+    // Two rows are enough only while the pairs move through the source one way; should a
+    // position wrap around in 32 bits, the whole picture is kept after all.
+    for (int32_t i = 0, last = 0; i < Lines(blend); last = Pair(blend, i), ++i)
+      if (Pair(blend, i) < last) {
+        blend.resizer.reset();
+        return false;
+      }
+    return true;
+  }
+
+  int32_t Lines(const TBlend& blend) const { return lines_.runs.columns ? blend.dw : blend.dh; }
+  // The first of the two source lines that destination line i blends.
+  int32_t Pair(const TBlend& blend, int32_t i) const {
+    return lines_.runs.columns ? blend.resizer->LeftColumn(i) : blend.resizer->UpperRow(i);
+  }
+
+  void Advance(TBlend& blend, int32_t y) {
+    if (!lines_.reversed) {
+      for (; blend.next < Lines(blend) && Pair(blend, blend.next) + 1 <= y; ++blend.next) {
+        const int32_t first = Pair(blend, blend.next);
+        Make(blend, blend.next, Source(first), Source(first + 1));
+      }
+    } else {
+      // Decoded row y is the turned picture's line decodedRows_ - 1 - y.
+      for (; blend.next >= 0 && Pair(blend, blend.next) >= decodedRows_ - 1 - y; --blend.next) {
+        const int32_t first = Pair(blend, blend.next);
+        Make(blend, blend.next, Source(decodedRows_ - 1 - first), Source(decodedRows_ - 2 - first));
+      }
+    }
+  }
+
+  // Destination line i (a row, or a column) of the part, from the source lines first and second.
+  void Make(TBlend& blend, int32_t i, const uint8_t* first, const uint8_t* second) {
+    if (lines_.runs.columns) {
+      if (i >= blend.firstColumn && i < blend.lastColumn && blend.firstRow < blend.lastRow)
+        blend.resizer->Column(first, second, i, blend.result.ScanLine(i - blend.firstColumn),
+                              static_cast<size_t>(blend.firstRow), static_cast<size_t>(blend.lastRow));
+    } else if (i >= blend.firstRow && i < blend.lastRow && blend.firstColumn < blend.lastColumn) {
+      blend.resizer->Row(first, second, i, blend.result.ScanLine(i - blend.firstRow),
+                         static_cast<size_t>(blend.firstColumn), static_cast<size_t>(blend.lastColumn));
+    }
+  }
+
   uint8_t* Held(int32_t y) { return rows_.data() + static_cast<size_t>(y & 1) * rowBytes_; }
   const uint8_t* Source(int32_t y) { return keepWhole_ ? std::as_const(whole_).ScanLine(y) : Held(y); }
 
   const std::function<void()>& everyRow_;
+  const int orientation_;
+  TLines lines_;
   std::vector<TBlend> blends_;
+  int32_t decodedRows_ = 0;
+  int32_t turnedHeight_ = 0;
   std::vector<uint8_t> rows_;
   size_t rowBytes_ = 0;
   bool keepWhole_ = false;
   TPixelImage whole_;
+  // Builds the turned picture when it is to be held whole.
+  std::optional<TOrientingSink> turning_;
 };
 
 } // namespace
 
 std::vector<TResized> DecodeResized(const TJPEGData& data, const std::vector<TSize>& sizes,
-                                    const std::function<void()>& everyRow, const std::vector<TFrame>* frames) {
+                                    const std::function<void()>& everyRow, const std::vector<TFrame>* frames,
+                                    int orientation) {
   try {
-    TFanOutSink sink(sizes, everyRow, frames);
+    TFanOutSink sink(sizes, everyRow, frames, orientation);
     DecodeRows(data, sink);
     return sink.Results();
   } catch (const std::bad_alloc&) {
@@ -282,8 +411,8 @@ std::vector<TResized> DecodeResized(const TJPEGData& data, const std::vector<TSi
   }
 }
 
-TPixelImage DecodeResized(const TJPEGData& data, int32_t dw, int32_t dh) {
-  std::vector<TResized> resized = DecodeResized(data, {TSize{dw, dh}});
+TPixelImage DecodeResized(const TJPEGData& data, int32_t dw, int32_t dh, int orientation) {
+  std::vector<TResized> resized = DecodeResized(data, {TSize{dw, dh}}, {}, nullptr, orientation);
   if (resized[0].error)
     std::rethrow_exception(resized[0].error);
   return std::move(resized[0].picture);

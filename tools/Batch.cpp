@@ -13,6 +13,7 @@
 
 #include "imaging/Fit.h"
 #include "imaging/JPEGImage.h"
+#include "imaging/Orientation.h"
 #include "imaging/SafeWriter.h"
 #include "imaging/SmoothResize.h"
 #include "job/Errors.h"
@@ -167,7 +168,10 @@ TPhotoResult CutPhoto(const TPlannedPhoto& photo, const TCutSettings& cut, const
       throw TStopped();
     TJPEGImage source;
     source.ReadJpegFile(photo.path);
-    const double aspect = Aspect(source.Width(), source.Height());
+    // Fitted, like the crop window, as the photo stands once turned.
+    const int orientation = cut.orientByExif ? source.Data()->orientation : 1;
+    const TSize turned = OrientedSize(source.Width(), source.Height(), orientation);
+    const double aspect = Aspect(turned.width, turned.height);
     std::vector<TSize> displays;
     std::vector<TFrame> frames;
     for (const TOutput& output : photo.outputs) {
@@ -192,7 +196,7 @@ TPhotoResult CutPhoto(const TPlannedPhoto& photo, const TCutSettings& cut, const
             if (stop)
               throw TStopped();
           },
-          &frames);
+          &frames, orientation);
       for (size_t k = 0; k < fitted.size(); ++k) {
         if (stop)
           throw TStopped();
@@ -202,7 +206,7 @@ TPhotoResult CutPhoto(const TPlannedPhoto& photo, const TCutSettings& cut, const
           continue;
         }
         try {
-          const TTarget target{output.size.width, output.size.height, cut.compression};
+          const TTarget target{output.size.width, output.size.height, cut.compression, cut.orientByExif};
           // The frame where it lies in the part of the fitted picture that was made.
           TFrame frame = frames[k];
           frame.left -= pictures[k].left;

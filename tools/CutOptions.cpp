@@ -11,14 +11,18 @@ namespace qv {
 
 const char kCutUsage[] =
     "usage: quarvelle-cut --size WxH [--offset N | --center] [--compression C]\n"
-    "                     [--display-ppm FILE] SOURCE OUTPUT\n"
+    "                     [--no-orient] [--display-ppm FILE] SOURCE OUTPUT\n"
     "       quarvelle-cut --size WxH [--size WxH ...] [--sizes all] [--offset N | --center]\n"
-    "                     [--compression C] [--prefix P] [--suffix S] [--no-resolution]\n"
-    "                     [--no-translit] [--folder-per-size] [--jobs N] [--quiet]\n"
-    "                     --output-dir DIR PHOTO...\n"
+    "                     [--compression C] [--no-orient] [--prefix P] [--suffix S]\n"
+    "                     [--no-resolution] [--no-translit] [--folder-per-size] [--jobs N]\n"
+    "                     [--quiet] --output-dir DIR PHOTO...\n"
     "\n"
     "The first form fits the JPEG photo SOURCE to the target size W x H as the crop window\n"
     "does, cuts a W x H region out of the fitted picture and writes it to OUTPUT as a JPEG.\n"
+    "\n"
+    "Both forms first turn a photo upright as its EXIF orientation tag says, as the crop\n"
+    "window does with \"Поворачивать по EXIF\" checked: a phone's portrait photo stored\n"
+    "sideways is fitted, shown and cut standing. The files written carry no EXIF block.\n"
     "\n"
     "The second form cuts every PHOTO at every size into the folder DIR, with the names and\n"
     "the bytes the windows would give them: each photo is read and decoded once for all its\n"
@@ -34,6 +38,7 @@ const char kCutUsage[] =
     "                      black fills the cut)\n"
     "  --center            put the frame in the middle of the overhanging side\n"
     "  --compression C     JPEG compression 0..100, written at quality 100 - C (default 0)\n"
+    "  --no-orient         keep every photo as stored, whatever its EXIF orientation says\n"
     "  --display-ppm FILE  first form: also write the fitted picture as a binary PPM (P6, RGB)\n"
     "  --output-dir DIR    second form: the output folder, made when missing (one level)\n"
     "  --prefix P          put P and \"-\" in front of every name\n"
@@ -46,7 +51,9 @@ const char kCutUsage[] =
     "  --version           show the version\n"
     "  --help              show this text\n"
     "\n"
-    "The first form prints one line such as \"fit=width display=240x480 frame=0,100\".\n"
+    "The first form prints one line such as \"fit=width display=240x480 frame=0,100\", for\n"
+    "the photo as turned: the display size is that of the fitted picture standing upright,\n"
+    "and --display-ppm writes that picture.\n"
     "The second form names every photo it cannot cut, and why, on standard error, shows a\n"
     "progress line there when it is a terminal, and ends with the line \"N files written,\n"
     "M photos failed, K skipped\" on standard output. A name that two outputs would share\n"
@@ -91,6 +98,7 @@ struct TFlag {
 
 const TFlag kFlags[] = {
     {"--center", [](TCutOptions& o) { o.cut.center = true; }, false},
+    {"--no-orient", [](TCutOptions& o) { o.cut.orientByExif = false; }, false},
     {"--no-resolution", [](TCutOptions& o) { o.appendResolution = false; }, true},
     {"--no-translit", [](TCutOptions& o) { o.transliterate = false; }, true},
     {"--folder-per-size", [](TCutOptions& o) { o.folderPerSize = true; }, true},

@@ -17,6 +17,8 @@ struct TCutSettings {
   uint8_t compression = 0;
   bool center = false;
   int32_t offset = 0;
+  // Turn each photo upright by its EXIF orientation first (off with --no-orient).
+  bool orientByExif = true;
 };
 
 struct TCutOptions {

@@ -5,13 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <algorithm>
 #include <exception>
+#include <set>
 #include <string>
 #include <typeinfo>
 #include <vector>
 
 #include "imaging/CropModel.h"
 #include "imaging/Fit.h"
+#include "imaging/Orientation.h"
 #include "imaging/SmoothResize.h"
 #include "job/Errors.h"
 #include "support/JpegTools.h"
@@ -131,11 +134,12 @@ TOutcome Outcome(F make) {
   }
 }
 
-// The way ResizeImage goes for a read file when the rows are not blended as they come.
-TPixelImage DecodeThenResize(const std::string& path, int32_t dw, int32_t dh) {
+// The way ResizeImage goes for a read file when the rows are not blended as they come: the
+// whole picture decoded, turned, then resized.
+TPixelImage DecodeThenResize(const std::string& path, int32_t dw, int32_t dh, int orientation) {
   qv::TJPEGImage image;
   image.ReadJpegFile(path);
-  const TPixelImage whole = image.GetPixels();
+  const TPixelImage whole = qv::Orient(image.GetPixels(), orientation);
   TPixelImage resized;
   resized.SetSize(dw, dh);
   qv::SmoothResize(dw, dh, whole, resized);
@@ -154,7 +158,8 @@ private:
 } // namespace
 
 // The resize that takes the decoder's rows as they come gives what resizing the whole
-// decoded picture gives, for every kind of file and size, errors included.
+// decoded picture gives, for every kind of file and size, errors included, and so it does
+// for the picture turned each way: its rows then come as rows or columns, either way round.
 TEST(ReferencePipeline, RowsBlendedAsTheyComeMatchTheWholeDecode) {
   TTempDir dir;
   struct TFile {
@@ -187,13 +192,86 @@ TEST(ReferencePipeline, RowsBlendedAsTheyComeMatchTheWholeDecode) {
       WriteBytes(path, file.bytes);
       qv::TJPEGImage read;
       read.ReadJpegFile(path);
-      for (const TSize& size : sizes) {
-        SCOPED_TRACE(file.name + " at depth " + std::to_string(depth) + " to " + std::to_string(size.width) + "x" +
-                     std::to_string(size.height));
-        const TOutcome expected = Outcome([&] { return DecodeThenResize(path, size.width, size.height); });
-        const TOutcome got = Outcome([&] { return qv::DecodeResized(*read.Data(), size.width, size.height); });
-        EXPECT_EQ(got.error, expected.error);
-        EXPECT_EQ(got.image, expected.image);
+      for (const TSize& size : sizes)
+        for (int orientation = 1; orientation <= 8; ++orientation) {
+          SCOPED_TRACE(file.name + " at depth " + std::to_string(depth) + " to " + std::to_string(size.width) + "x" +
+                       std::to_string(size.height) + " turned " + std::to_string(orientation));
+          const TOutcome expected =
+              Outcome([&] { return DecodeThenResize(path, size.width, size.height, orientation); });
+          const TOutcome got =
+              Outcome([&] { return qv::DecodeResized(*read.Data(), size.width, size.height, orientation); });
+          EXPECT_EQ(got.error, expected.error);
+          EXPECT_EQ(got.image, expected.image);
+        }
+    }
+}
+
+// Many sizes from one decode, each only the part its frame covers, turned each way: every
+// part is that part of the turned decode resized, wherever the frame lies.
+TEST(ReferencePipeline, EverySizesPartOfATurnedDecode) {
+  const Bytes jpeg = MakeJpeg({.width = 301, .height = 203, .quality = 85}, Photo);
+  qv::TJPEGData data;
+  data.bytes = jpeg;
+  const std::vector<qv::TSize> sizes = {{176, 260}, {311, 220}, {90, 61}, {204, 300}, {500, 741}, {2, 3}};
+  const std::vector<qv::TFrame> frames = {
+      {0, 20, 176, 220}, {45, 0, 176, 220}, {-10, -5, 40, 30}, {150, 250, 100, 100}, {0, 0, 500, 741}, {0, 0, 2, 3}};
+  const TPixelImage decoded = Djpeg([&] {
+    static TTempDir dir;
+    WriteBytes(dir / "photo.jpg", jpeg);
+    return dir / "photo.jpg";
+  }());
+  for (int orientation = 1; orientation <= 8; ++orientation) {
+    const TPixelImage turned = qv::Orient(decoded, orientation);
+    const std::vector<qv::TResized> parts = qv::DecodeResized(data, sizes, {}, &frames, orientation);
+    ASSERT_EQ(parts.size(), sizes.size());
+    for (size_t i = 0; i < sizes.size(); ++i) {
+      SCOPED_TRACE("turned " + std::to_string(orientation) + " to " + std::to_string(sizes[i].width) + "x" +
+                   std::to_string(sizes[i].height));
+      ASSERT_FALSE(parts[i].error);
+      TPixelImage whole;
+      qv::SmoothResize(sizes[i].width, sizes[i].height, turned, whole);
+      const qv::TResized& part = parts[i];
+      const TPixelImage expected = MakeImage(part.picture.Width(), part.picture.Height(),
+                                             [&](int x, int y) { return whole.Pixel(part.left + x, part.top + y); });
+      EXPECT_EQ(Difference(expected, part.picture), "");
+      // The part covers all of the frame that lies on the picture.
+      const qv::TFrame& f = frames[i];
+      const int32_t left = std::max(0, f.left), top = std::max(0, f.top);
+      const int32_t right = std::min(f.left + f.width, sizes[i].width), bottom = std::min(f.top + f.height, sizes[i].height);
+      if (right > left && bottom > top) {
+        EXPECT_LE(part.left, left);
+        EXPECT_LE(part.top, top);
+        EXPECT_GE(part.left + part.picture.Width(), right);
+        EXPECT_GE(part.top + part.picture.Height(), bottom);
       }
+    }
+  }
+}
+
+// Photos of odd sizes tagged with each value, opened as the crop window opens them for
+// targets that fit them by either side: what is shown is djpeg's picture turned and resized.
+TEST(ReferencePipeline, TaggedPhotosShowTheResizeOfTheTurnedDecode) {
+  TTempDir dir;
+  const std::string path = dir / "tagged.jpg";
+  const qv::TTarget targets[] = {{176, 220, 0}, {320, 240, 0}, {101, 67, 0}, {90, 300, 0}, {400, 100, 0}};
+  for (auto [w, h] : {std::pair{203, 151}, std::pair{151, 203}, std::pair{97, 290}})
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+      WriteBytes(path, WithOrientation(MakeJpeg({w, h}, Photo), orientation, orientation % 2 == 0));
+      const TPixelImage turned = qv::Orient(Djpeg(path), orientation);
+      std::set<bool> fits;
+      for (const qv::TTarget& target : targets) {
+        SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h) + " turned " + std::to_string(orientation) + " for " +
+                     std::to_string(target.width) + "x" + std::to_string(target.height));
+        qv::TCropModel model;
+        qv::TPlainCropView view;
+        model.openfile(path, [&] { return target; }, view);
+        const double aspect = static_cast<double>(turned.Width()) / turned.Height();
+        EXPECT_EQ(model.fitWidth, qv::FitWidth(target.width, target.height, aspect));
+        fits.insert(model.fitWidth);
+        TPixelImage expected;
+        qv::SmoothResize(view.DisplayWidth(), view.DisplayHeight(), turned, expected);
+        EXPECT_EQ(Difference(expected, model.displayed.GetPixels()), "");
+      }
+      EXPECT_EQ(fits.size(), 2u) << "both sides fitted";
     }
 }

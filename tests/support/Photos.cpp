@@ -204,6 +204,9 @@ const qv::TBGR kSquareColours[] = {{40, 40, 220}, {40, 220, 40}, {220, 40, 40},
 
 } // namespace
 
+const char* const kSquaresTurned[8] = {"ABC/DEF",  "CBA/FED",  "FED/CBA",  "DEF/ABC",
+                                       "AD/BE/CF", "DA/EB/FC", "FC/EB/DA", "CF/BE/AD"};
+
 qv::TBGR Squares(int x, int y) {
   return kSquareColours[static_cast<size_t>((x / 16) % 3 + 3 * ((y / 16) % 2))];
 }

@@ -76,6 +76,8 @@ qv::TBGR Squares(int x, int y);
 // The letter of the square whose colour is seen at the centre of each cell x cell block of
 // the picture, rows parted by "/" ("ABC/DEF"); "?" for a colour that is none of them.
 std::string SquareLetters(const qv::TPixelImage& picture, int cell);
+// "ABC/DEF" as it stands after each orientation's turn, 1 to 8, worked out by hand.
+extern const char* const kSquaresTurned[8];
 
 void WriteBytes(const std::string& path, const Bytes& bytes);
 Bytes ReadBytes(const std::string& path);

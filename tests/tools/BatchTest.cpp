@@ -36,6 +36,10 @@ protected:
     kind.height = h;
     return WriteJpeg(dir / name, kind);
   }
+  std::string Tagged(const std::string& name, int w, int h, int orientation) {
+    WriteBytes(dir / name, WithOrientation(MakeJpeg({w, h}), orientation));
+    return dir / name;
+  }
   // What the one-photo form writes for photo at size with the frame arguments.
   Bytes OnePhoto(const std::string& photo, const std::string& size, const std::vector<std::string>& frame) {
     std::vector<std::string> args = {"--size", size};
@@ -60,8 +64,8 @@ protected:
 
 } // namespace
 
-// Every photo at every size, both fit axes, both frame placements, several workers: the
-// bytes of the one-photo runs.
+// Every photo at every size, both fit axes, both frame placements, turned by its EXIF tag or
+// not, several workers: the bytes of the one-photo runs.
 TEST_F(Batch, WritesWhatOnePhotoRunsWrite) {
   TJpegKind gray;
   gray.components = 1;
@@ -72,6 +76,8 @@ TEST_F(Batch, WritesWhatOnePhotoRunsWrite) {
       {"tall", Photo("tall.jpg", 200, 410)},
       {"gray", Photo("gray.jpg", 333, 250, gray)},
       {"small", Photo("small.jpg", 90, 60, progressive)},
+      // A phone's portrait photo stored sideways: turned, the same decode gives every size.
+      {"phone", Tagged("phone.jpg", 401, 300, 6)},
   };
   // 176x220 fits the wide photo to its height and the tall one to its width; 320x240 is the
   // wide photo's own shape, fitted to the width.
@@ -86,6 +92,7 @@ TEST_F(Batch, WritesWhatOnePhotoRunsWrite) {
       {{"--offset", "7"}, "4"},
       {{"--offset", "-5"}, "2"},
       {{"--offset", "250"}, "3"},
+      {{"--no-orient", "--center"}, "2"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.frame) + " --jobs " + c.jobs);
@@ -98,7 +105,7 @@ TEST_F(Batch, WritesWhatOnePhotoRunsWrite) {
       args.push_back(path);
     const TRun run = Cut(args);
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, "16 files written, 0 photos failed, 0 skipped\n");
+    EXPECT_EQ(run.out, "20 files written, 0 photos failed, 0 skipped\n");
     EXPECT_EQ(run.err, "");
     for (const auto& [name, path] : photos)
       for (const std::string& size : sizes)

@@ -57,6 +57,31 @@ TEST_F(QuarvelleCut, WritesCjpegsFileOfTheFramesRegion) {
   EXPECT_EQ(Difference(Cjpeg(cut, 70), ReadBytes(dir / "out.jpg")), "");
 }
 
+// The lettered squares tagged with each value in both byte orders: the line and the picture
+// shown are those of the photo turned upright, or as stored with --no-orient; the wallpaper
+// carries no EXIF block.
+TEST_F(QuarvelleCut, TurnsTaggedPhotosUnlessToldNot) {
+  const Bytes squares = MakeJpeg({.width = 48, .height = 32, .fullChroma = true, .quality = 100}, Squares);
+  for (bool bigEndian : {false, true})
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+      SCOPED_TRACE(std::string(bigEndian ? "MM " : "II ") + std::to_string(orientation));
+      WriteBytes(dir / "tagged.jpg", WithOrientation(squares, orientation, bigEndian));
+      for (bool turn : {true, false}) {
+        std::vector<std::string> args = {"--size", "16x16", "--display-ppm", dir / "shown.ppm"};
+        if (!turn)
+          args.push_back("--no-orient");
+        args.insert(args.end(), {dir / "tagged.jpg", dir / "out.jpg"});
+        const TRun run = Cut(args);
+        ASSERT_EQ(run.status, 0) << run.err;
+        const bool standing = turn && orientation >= 5;
+        EXPECT_EQ(run.out, standing ? "fit=width display=16x24 frame=0,0\n" : "fit=height display=24x16 frame=0,0\n");
+        EXPECT_EQ(SquareLetters(FromPnm(ReadBytes(dir / "shown.ppm")), 8), kSquaresTurned[turn ? orientation - 1 : 0]);
+        const Bytes written = ReadBytes(dir / "out.jpg");
+        EXPECT_EQ(FindMarker(written, 0xE1), std::string::npos);
+      }
+    }
+}
+
 TEST_F(QuarvelleCut, FailuresPrintTheErrorTextAndExitOne) {
   WriteBytes(dir / "text.jpg", {'t', 'e', 'x', 't'});
   struct Case { std::string source, output, message; };
@@ -90,4 +115,5 @@ TEST_F(QuarvelleCut, WrongArgumentsShowTheUsage) {
   TRun help = Cut({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("usage: quarvelle-cut --size WxH", 0), 0u);
+  EXPECT_NE(help.out.find("  --no-orient "), std::string::npos);
 }
