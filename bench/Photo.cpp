@@ -1,6 +1,10 @@
 #include "Photo.h"
 
+#include <iterator>
+#include <vector>
+
 #include "imaging/JPEGImage.h"
+#include "imaging/SafeWriter.h"
 
 namespace qvbench {
 
@@ -66,11 +70,25 @@ qv::TPixelImage MakePhoto(int32_t width, int32_t height) {
   return pixels;
 }
 
-void WritePhoto(const std::string& path, int32_t width, int32_t height) {
+void WritePhoto(const std::string& path, int32_t width, int32_t height, int orientation) {
   qv::TJPEGImage jpeg;
   jpeg.AssignPixels(MakePhoto(width, height));
   jpeg.quality = 90;
   jpeg.WriteJpegFile(path);
+  if (orientation == 1)
+    return;
+  // APP1 "Exif" 0 0, a big-endian TIFF header, IFD0 with the one entry 0x0112 SHORT 1.
+  const uint8_t exif[] = {0xFF, 0xE1, 0x00, 0x22, 'E',  'x',  'i',  'f',  0,    0,    'M',  'M',
+                          0x00, 0x2A, 0x00, 0x00, 0x00, 0x08, 0x00, 0x01, 0x01, 0x12, 0x00, 0x03,
+                          0x00, 0x00, 0x00, 0x01, 0x00, static_cast<uint8_t>(orientation), 0x00, 0x00,
+                          0x00, 0x00, 0x00, 0x00};
+  const std::vector<uint8_t>& plain = jpeg.Data()->bytes;
+  // The encoder writes the start marker and the JFIF block first.
+  const size_t afterJfif = 4 + (static_cast<size_t>(plain[4]) << 8 | plain[5]);
+  std::vector<uint8_t> tagged(plain.begin(), plain.begin() + afterJfif);
+  tagged.insert(tagged.end(), std::begin(exif), std::end(exif));
+  tagged.insert(tagged.end(), plain.begin() + afterJfif, plain.end());
+  qv::WriteFileSafely(path, tagged.data(), tagged.size());
 }
 
 } // namespace qvbench

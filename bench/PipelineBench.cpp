@@ -171,10 +171,35 @@ void DecodeResized(benchmark::State& state) {
 }
 BENCHMARK(DecodeResized)->Args({176, 220})->Args({320, 240})->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The photo tagged with an orientation (first argument) decoded and blended into the display
+// size of the turned photo for a target, as openfile does it for a phone's photo: its rows go
+// into the blend as rows (1 to 4) or columns (5 to 8) of the turned picture. 1 is the same
+// as DecodeResized; 1080x2400 makes a destination far larger than the processor's caches.
+void DecodeResizedTurned(benchmark::State& state) {
+  const int orientation = static_cast<int>(state.range(0));
+  const qv::TTarget target{static_cast<int32_t>(state.range(1)), static_cast<int32_t>(state.range(2)), 0};
+  const qv::TSize turned = qv::OrientedSize(ReadPhoto().Width(), ReadPhoto().Height(), orientation);
+  const double aspect = qv::Aspect(turned.width, turned.height);
+  const qv::TSize size = qv::DisplaySize(target.width, target.height, aspect,
+                                         qv::FitWidth(target.width, target.height, aspect));
+  for (auto _ : state) {
+    qv::TPixelImage shown = qv::DecodeResized(*ReadPhoto().Data(), size.width, size.height, orientation);
+    benchmark::DoNotOptimize(shown.ScanLine(0));
+  }
+}
+BENCHMARK(DecodeResizedTurned)
+    ->ArgsProduct({{1, 2, 3, 4, 5, 6, 7, 8}, {176}, {220}})
+    ->ArgsProduct({{1, 3, 6, 8}, {1080}, {2400}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
 // One decode for the 28 sizes of the settings window and 1080x2400 and 1170x2532, as the
-// batch does it: every fitted picture whole (0) or only the part a centred frame covers (1).
+// batch does it: every fitted picture whole (0) or only the part a centred frame covers (1);
+// the second argument turns the photo as an orientation tag would.
 void DecodeResizedAllSizes(benchmark::State& state) {
-  const double aspect = qv::Aspect(ReadPhoto().Width(), ReadPhoto().Height());
+  const int orientation = static_cast<int>(state.range(1));
+  const qv::TSize turned = qv::OrientedSize(ReadPhoto().Width(), ReadPhoto().Height(), orientation);
+  const double aspect = qv::Aspect(turned.width, turned.height);
   std::vector<qv::TSize> sizes;
   std::vector<qv::TFrame> frames;
   std::vector<const char*> texts(qv::kResolutionTexts.begin(), qv::kResolutionTexts.end());
@@ -187,11 +212,12 @@ void DecodeResizedAllSizes(benchmark::State& state) {
     frames.push_back(qv::PlaceFrame(fitWidth, size, qv::TSize{target.width, target.height}, qv::TCutSettings{0, true, 0}));
   }
   for (auto _ : state) {
-    std::vector<qv::TResized> shown = qv::DecodeResized(*ReadPhoto().Data(), sizes, {}, state.range(0) ? &frames : nullptr);
+    std::vector<qv::TResized> shown =
+        qv::DecodeResized(*ReadPhoto().Data(), sizes, {}, state.range(0) ? &frames : nullptr, orientation);
     benchmark::DoNotOptimize(shown.back().picture.ScanLine(0));
   }
 }
-BENCHMARK(DecodeResizedAllSizes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(DecodeResizedAllSizes)->ArgsProduct({{0, 1}, {1, 6}})->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // ReadJpegFile alone: the file in one read and its header.
 void Read(benchmark::State& state) {
@@ -277,6 +303,15 @@ public:
       if (turned > 0 && decode > 0)
         std::printf("decode turned by orientation %s: %.1f ms, %.2f ms = %.1f %% beyond the library's decode\n",
                     orientation, turned * 1e3, (turned - decode) * 1e3, 100 * (turned - decode) / decode);
+    }
+    for (const char* size : {"176/220", "1080/2400"}) {
+      const double upright = time(std::string("DecodeResizedTurned/1/") + size);
+      for (int orientation = 2; orientation <= 8 && upright > 0; ++orientation) {
+        const double turned = time("DecodeResizedTurned/" + std::to_string(orientation) + "/" + size);
+        if (turned > 0)
+          std::printf("decode and blend at %s turned by orientation %d: %.1f ms = %.2f x upright\n", size, orientation,
+                      turned * 1e3, turned / upright);
+      }
     }
     for (const char* size : {"176/220", "320/240"}) {
       const double openfile = time(std::string("Openfile/") + size);
