@@ -339,8 +339,9 @@ private:
     blend.resizer.emplace(turned.width, turned.height, blend.dw, blend.dh, lines_.runs);
     // Two rows are enough only while the pairs move through the source one way; should a
     // position wrap around in 32 bits, the whole picture is kept after all.
+    const int32_t extent = lines_.runs.columns ? turned.width : turned.height;
     for (int32_t i = 0, last = 0; i < Lines(blend); last = Pair(blend, i), ++i)
-      if (Pair(blend, i) < last) {
+      if (Pair(blend, i) < last || Pair(blend, i) > extent - 2) {
         blend.resizer.reset();
         return false;
       }
