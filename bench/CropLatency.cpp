@@ -31,6 +31,7 @@
 
 #include "AppServices.h"
 #include "Dialogs.h"
+#include "KeptSizes.h"
 #include "Photo.h"
 #include "PrintingErrorBox.h"
 #include "Startup.h"
@@ -51,9 +52,11 @@ public:
   std::string InputBox(const std::string&, const std::string&, const std::string& defaultText) override {
     return defaultText;
   }
+  std::optional<std::string> SizeBox(QWidget*, const std::vector<std::string>&) override { return size; }
 
   std::vector<std::string> pictures;
   std::string folder;
+  std::optional<std::string> size;
 };
 
 // A pointer resting over the picture: the frame stays where the first tick puts it.
@@ -107,7 +110,8 @@ bool RunJob(const std::vector<std::string>& photos, const std::string& out, bool
   TRestingPointer pointer;
   qv::TPosixOpenTest openTest;
   qv::TPosixFolderMaker folders;
-  qv::TAppServices services{dialogs, errorBox, pointer, openTest, folders};
+  qv::TKeptSizes keptSizes(out + "/config/Quarvelle/Quarvelle.conf");
+  qv::TAppServices services{dialogs, errorBox, pointer, openTest, folders, keptSizes};
   auto windows = std::make_unique<qv::TApplicationWindows>(services);
   qv::TForm1& form1 = windows->Form1;
   qv::TForm3& form3 = windows->Form3;

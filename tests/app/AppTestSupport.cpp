@@ -54,7 +54,18 @@ std::string TFakeDialogs::InputBox(const std::string& caption, const std::string
   return answer;
 }
 
-TProgram::TProgram() {
+std::optional<std::string> TFakeDialogs::SizeBox(QWidget*, const std::vector<std::string>& offered) {
+  sizeOffers.push_back(offered);
+  if (sizeAnswers.empty())
+    return std::nullopt;
+  std::optional<std::string> answer = sizeAnswers.front();
+  sizeAnswers.pop_front();
+  return answer;
+}
+
+TProgram::TProgram(const std::string& keptSizesPath)
+    : keptSizes(keptSizesPath.empty() ? folder.path().toStdString() + "/config/Quarvelle/Quarvelle.conf" : keptSizesPath,
+                [this](const std::string& warning) { warnings.push_back(warning); }) {
   EXPECT_TRUE(folder.isValid());
   windows = std::make_unique<TApplicationWindows>(services);
 }
