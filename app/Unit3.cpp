@@ -142,12 +142,17 @@ void TForm3::PrefetchFollowing() noexcept {
     return;
   try {
     const int32_t following = main_.Driver().FollowingIndex();
-    if (following < 0)
+    if (following < 0) {
       prefetch_.Cancel();
-    else
-      // Turned as the file just opened was; a change of the setting before the next open
-      // makes that open read the file itself.
-      prefetch_.Request(main_.PathAt(following), main_.State().orientByExif);
+      return;
+    }
+    // Turned as the file just opened was, fitted to the size it opens at and viewed as this
+    // window would show it now; an open that finds another size, turn or view makes what it
+    // needs itself, with the same pixels.
+    const TResolution size = main_.Driver().FollowingSize();
+    const QSize room = Room();
+    prefetch_.Request(main_.PathAt(following), main_.State().orientByExif,
+                      {size.width, size.height, {room.width(), room.height()}, devicePixelRatioF()});
   } catch (...) {
     // Reading ahead is only ever a saving; the file is read in its turn all the same.
     prefetch_.Cancel();
@@ -239,10 +244,14 @@ void TForm3::ShowPicture() {
   // A failed resize leaves another picture than the one the view was laid out for.
   if (pixels.Width() != fitted_.width || pixels.Height() != fitted_.height)
     return;
-  // Made in the screen's own pixels, so that a high-density screen shows it sharp.
+  // Made in the screen's own pixels, so that a high-density screen shows it sharp; the
+  // read-ahead has usually made it already.
   const double ratio = devicePixelRatioF();
   const TSize device = DeviceSize(ViewSize(fitted_, scale_), ratio);
-  QImage view = ToQImage(AreaResize(pixels, device.width, device.height));
+  const TPixelImage& prepared = model_.preparedView;
+  QImage view = ToQImage(prepared.Width() == device.width && prepared.Height() == device.height
+                             ? prepared
+                             : AreaResize(pixels, device.width, device.height));
   view.setDevicePixelRatio(device == ViewSize(fitted_, scale_) ? 1.0 : ratio);
   Image1->SetImage(view);
 }

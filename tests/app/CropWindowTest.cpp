@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "AppTestSupport.h"
@@ -353,10 +354,13 @@ TEST_F(CropJob, ScaledWindowFitsTheScreenAndCutsAtFullSize) {
       {{265, 796}, {265, 590}, 206, 840, "Ручная обработка — 24%"},
       {{265, 796}, {265, 590}, 50, 204, "Ручная обработка — 24%"},
   };
+  // Each photo after the first is read, fitted and viewed in the background.
+  form3.Prefetch().SetSettleTime(std::chrono::nanoseconds(0));
   program.PressStart();
   for (size_t file = 0; file < names.size(); ++file) {
     const TPress& press = presses[file];
     SCOPED_TRACE(names[file]);
+    form3.Prefetch().Wait();
     ASSERT_TRUE(form3.isVisible());
     ASSERT_EQ(form1.Driver().fileIndex(), static_cast<int32_t>(file));
     EXPECT_EQ(form3.windowTitle(), press.caption);
@@ -386,6 +390,7 @@ TEST_F(CropJob, ScaledWindowFitsTheScreenAndCutsAtFullSize) {
     ASSERT_TRUE(std::filesystem::exists(output));
     EXPECT_EQ(ReadBytes(output), ReferenceCut(paths[file], {1080, 2400}, frame, program.Path("reference.jpg")));
   }
+  EXPECT_EQ(form3.Prefetch().Hits(), static_cast<int32_t>(names.size()) - 1);
   EXPECT_FALSE(form3.isVisible());
   EXPECT_TRUE(program.errorBox.texts.empty());
 }
