@@ -11,6 +11,7 @@ class IDialogs;
 class IErrorBox;
 class IOpenTest;
 class IFolderMaker;
+class TKeptSizes;
 
 // Where the pointer is on the screen.
 class IPointer {
@@ -30,6 +31,7 @@ struct TAppServices {
   IPointer& pointer;
   IOpenTest& openTest;
   IFolderMaker& folders;
+  TKeptSizes& keptSizes;
 };
 
 } // namespace qv

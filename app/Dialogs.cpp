@@ -1,5 +1,6 @@
 #include "Dialogs.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
@@ -142,6 +143,37 @@ TInputBoxDialog::TInputBoxDialog(const QString& caption, const QString& prompt, 
   edit_->setFocus();
 }
 
+TSizeBoxDialog::TSizeBoxDialog(const std::vector<std::string>& offered, QWidget* owner) : QDialog(owner) {
+  setWindowTitle(QStringLiteral("Добавить размер"));
+  auto* column = new QVBoxLayout(this);
+  auto* label = new QLabel(QStringLiteral("Размер экрана, ширина x высота:"), this);
+  sizes_ = new QComboBox(this);
+  sizes_->setEditable(true);
+  // What is typed is checked by the settings window, not put into this list.
+  sizes_->setInsertPolicy(QComboBox::NoInsert);
+  for (const std::string& size : offered)
+    sizes_->addItem(QString::fromStdString(size));
+  sizes_->setCurrentIndex(-1);
+  sizes_->setEditText(QString());
+  sizes_->lineEdit()->setPlaceholderText(QStringLiteral("например, 1080x2400"));
+  label->setBuddy(sizes_);
+
+  auto* buttons = new QDialogButtonBox(this);
+  QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+  buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole);
+  ok->setDefault(true);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+  column->addWidget(label);
+  column->addWidget(sizes_);
+  column->addWidget(buttons);
+  setMinimumWidth(std::max(240, fontMetrics().horizontalAdvance(windowTitle()) + 120));
+  sizes_->setFocus();
+}
+
+QString TSizeBoxDialog::Text() const { return sizes_->currentText(); }
+
 QString TInputBoxDialog::Result() const { return result() == QDialog::Accepted ? edit_->text() : default_; }
 
 std::vector<std::string> TQtDialogs::OpenPictures(QWidget* owner) {
@@ -186,6 +218,14 @@ std::string TQtDialogs::InputBox(const std::string& caption, const std::string& 
   dialog.setWindowModality(Qt::ApplicationModal);
   dialog.exec();
   return dialog.Result().toStdString();
+}
+
+std::optional<std::string> TQtDialogs::SizeBox(QWidget* owner, const std::vector<std::string>& offered) {
+  TSizeBoxDialog dialog(offered, owner);
+  dialog.setWindowModality(Qt::ApplicationModal);
+  if (dialog.exec() != QDialog::Accepted)
+    return std::nullopt;
+  return dialog.Text().toStdString();
 }
 
 } // namespace qv

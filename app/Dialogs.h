@@ -10,6 +10,7 @@
 
 #include "job/Services.h"
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 
@@ -23,6 +24,9 @@ public:
   virtual std::optional<std::string> BrowseFolder(QWidget* owner, const std::string& current) = 0;
   // The error kind's message box: caption "Error", critical icon, one "OK".
   virtual void MessageBox(const std::string& text) = 0;
+  // Asks for a screen size to add: an entry that offers sizes and takes any typed text.
+  // The text as typed on OK; none when cancelled.
+  virtual std::optional<std::string> SizeBox(QWidget* owner, const std::vector<std::string>& offered) = 0;
 };
 
 class TQtDialogs : public IDialogs {
@@ -32,6 +36,7 @@ public:
   void MessageBox(const std::string& text) override;
   std::string InputBox(const std::string& caption, const std::string& prompt,
                        const std::string& defaultText) override;
+  std::optional<std::string> SizeBox(QWidget* owner, const std::vector<std::string>& offered) override;
 
 private:
   QString pictureFolder_;
@@ -70,6 +75,20 @@ public:
 private:
   QLineEdit* edit_;
   QString default_;
+};
+
+// The size box: a prompt above an editable list of sizes, starting empty, "OK" (default)
+// and "Отмена".
+class TSizeBoxDialog : public QDialog {
+public:
+  TSizeBoxDialog(const std::vector<std::string>& offered, QWidget* owner = nullptr);
+
+  QComboBox* Sizes() const { return sizes_; }
+  // The entry's text as it stands.
+  QString Text() const;
+
+private:
+  QComboBox* sizes_;
 };
 
 // At most count code points of text; a surrogate pair is never split.

@@ -9,6 +9,7 @@
 #include "CommandLine.h"
 #include "Dialogs.h"
 #include "ErrorBox.h"
+#include "KeptSizes.h"
 #include "Language.h"
 #include "Startup.h"
 #include "job/PosixServices.h"
@@ -57,7 +58,8 @@ int main(int argc, char** argv) {
   qv::TCursorPointer pointer;
   qv::TPosixOpenTest openTest;
   qv::TPosixFolderMaker folders;
-  qv::TAppServices services{dialogs, errorBox, pointer, openTest, folders};
+  qv::TKeptSizes keptSizes(qv::KeptSizesPath());
+  qv::TAppServices services{dialogs, errorBox, pointer, openTest, folders, keptSizes};
 
   try {
     qv::TApplicationWindows windows(services);

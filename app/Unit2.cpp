@@ -1,10 +1,13 @@
 #include "Unit2.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QShowEvent>
 #include <QSlider>
 #include <QToolButton>
@@ -12,7 +15,11 @@
 #include <algorithm>
 
 #include "Controls.h"
+#include "Dialogs.h"
 #include "ErrorBox.h"
+#include "Glyphs.h"
+#include "KeptSizes.h"
+#include "job/SizeList.h"
 #include "unit1.h"
 
 namespace qv {
@@ -37,6 +44,39 @@ QToolButton* SpeedButton(QWidget* parent, const QString& caption, const QRect& b
   return new TSpeedButton(parent, bounds, QPixmap(), caption);
 }
 
+// What the message box says of a size it does not take.
+std::string RefusalText(TSizeRefusal refusal) {
+  switch (refusal) {
+  case TSizeRefusal::none:
+    break;
+  case TSizeRefusal::empty:
+    return "Размер не введён";
+  case TSizeRefusal::notWxH:
+    return "Размер пишется как ширина x высота, например 1080x2400";
+  case TSizeRefusal::sideOutOfRange:
+    return "Ширина и высота должны быть от 1 до " + std::to_string(kMaxSizeSide);
+  case TSizeRefusal::repeated:
+    return "Размер уже есть в списке";
+  }
+  return {};
+}
+
+// What the warning on stderr says of a kept size it leaves out.
+std::string DroppedText(const TDroppedSize& dropped) {
+  const std::string name = "\"" + dropped.text + "\" in resolutions/added ";
+  switch (dropped.refusal) {
+  case TSizeRefusal::repeated:
+    return name + "is listed already; left out";
+  case TSizeRefusal::sideOutOfRange:
+    return name + "has a side outside 1.." + std::to_string(kMaxSizeSide) + "; left out";
+  case TSizeRefusal::none:
+  case TSizeRefusal::empty:
+  case TSizeRefusal::notWxH:
+    break;
+  }
+  return name + "is not a size WxH; left out";
+}
+
 } // namespace
 
 TForm2::TForm2(TForm1& main) : QWidget(&main, Qt::Tool), main_(main) {
@@ -44,6 +84,7 @@ TForm2::TForm2(TForm1& main) : QWidget(&main, Qt::Tool), main_(main) {
   setWindowTitle(QString::fromUtf8(kSettingsCaption));
   setFont(FormFont());
   setFixedSize(kSettingsClientWidth, kSettingsClientHeight);
+  ListKeptSizes();
   CreateControls();
   FitTexts(this);
   // The percent keeps its gap after its caption when the caption had to grow.
@@ -90,11 +131,13 @@ void TForm2::CreateControls() {
   resol->setItemDelegate(new TItemHeightDelegate(13, resol));
   resol->setUniformItemSizes(true);
   // Created unchecked; FormCreate checks the one resolution a fresh program has.
-  for (const TResolutionItem& item : values_.resolutionItems) {
-    auto* row = new QListWidgetItem(QString::fromStdString(item.text), resol);
-    row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-    row->setCheckState(Qt::Unchecked);
-  }
+  for (const TResolutionItem& item : values_.resolutionItems)
+    ResolutionRow(item)->setCheckState(Qt::Unchecked);
+  resol->setContextMenuPolicy(Qt::CustomContextMenu);
+  PopupMenu1 = new QMenu(resol);
+  N1 = PopupMenu1->addAction(QStringLiteral("Удалить"));
+  // The Delete key does the same (eventFilter).
+  resol->installEventFilter(this);
   CheckBox1 = CheckBox(this, QString(), {344, 224, 17, 17}, values_.folderPerResolutionBox);
   // Not a buddy of CheckBox1: a click on the caption leaves the box alone.
   Label5 = Label(this, QStringLiteral("Сохранять каждый тип\nРазрешений в \nСобствующей папке"), {368, 224, 116, 39});
@@ -102,6 +145,9 @@ void TForm2::CreateControls() {
   Bevel1->setGeometry(344, 264, 169, 9);
   SpeedButton2 = SpeedButton(this, QStringLiteral("Применить"), {348, 272, 71, 25});
   SpeedButton1 = SpeedButton(this, QStringLiteral("Отмена"), {434, 272, 71, 25});
+  // The main window's add glyph, beside the heading of the list, above its right end.
+  SpeedButton3 = new TSpeedButton(this, {481, 12, 24, 22}, AddGlyph(), QString());
+  SpeedButton3->setToolTip(QStringLiteral("Добавить размер…"));
 
   for (QWidget* quiet : std::initializer_list<QWidget*>{GroupBox1, GroupBox2, Label1, Label2, Label3, Label4, Label5})
     quiet->setFocusPolicy(Qt::NoFocus);
@@ -144,9 +190,13 @@ void TForm2::ConnectControls() {
   connect(Edit2, &QLineEdit::textChanged, this, [this](const QString& text) { values_.suffixText = text.toStdString(); });
   connect(resol, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
     const int row = resol->row(item);
-    if (row >= 0 && row < kResolutionCount)
+    if (row >= 0 && static_cast<size_t>(row) < values_.resolutionItems.size())
       values_.resolutionItems[static_cast<size_t>(row)].checked = item->checkState() == Qt::Checked;
   });
+  connect(resol, &QListWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { Guard(main_.Services().errorBox, [this, at] { resolContextPopup(at); }); });
+  connect(N1, &QAction::triggered, this, [this] { Handle(&TForm2::N1Click); });
+  connect(SpeedButton3, &QToolButton::clicked, this, [this] { Handle(&TForm2::SpeedButton3Click); });
   connect(CheckBox1, &QCheckBox::toggled, this, [this](bool on) { values_.folderPerResolutionBox = on; });
   connect(CheckBox7, &QCheckBox::toggled, this, [this](bool on) { values_.orientByExifBox = on; });
   connect(SpeedButton2, &QToolButton::clicked, this, [this] { Handle(&TForm2::SpeedButton2Click); });
@@ -159,6 +209,58 @@ void TForm2::FormCreate() {
   main_.State().transliterate = values_.transliterateBox;
   main_.State().appendResolution = values_.appendResolutionBox;
   main_.State().orientByExif = values_.orientByExifBox;
+}
+
+void TForm2::ListKeptSizes() {
+  TKeptSizes& kept = main_.Services().keptSizes;
+  for (const TDroppedSize& dropped : AppendKeptSizes(values_, kept.Read()))
+    kept.Warn(DroppedText(dropped));
+}
+
+void TForm2::KeepAddedSizes() { main_.Services().keptSizes.Write(AddedSizes(values_)); }
+
+QListWidgetItem* TForm2::ResolutionRow(const TResolutionItem& item) {
+  auto* row = new QListWidgetItem(QString::fromStdString(item.text), resol);
+  row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+  row->setCheckState(item.checked ? Qt::Checked : Qt::Unchecked);
+  return row;
+}
+
+void TForm2::SpeedButton3Click() {
+  const std::vector<std::string> offered(kPhoneSizes.begin(), kPhoneSizes.end());
+  const std::optional<std::string> typed = main_.Services().dialogs.SizeBox(this, offered);
+  if (!typed)
+    return;
+  const TAddedSize added = AddSize(values_, *typed);
+  if (added.index >= 0) {
+    QListWidgetItem* row = added.refusal == TSizeRefusal::none
+                               ? ResolutionRow(values_.resolutionItems[static_cast<size_t>(added.index)])
+                               : resol->item(added.index);
+    row->setCheckState(Qt::Checked);
+    resol->setCurrentItem(row);
+    resol->scrollToItem(row);
+  }
+  if (added.refusal != TSizeRefusal::none) {
+    main_.Services().dialogs.MessageBox(RefusalText(added.refusal));
+    return;
+  }
+  KeepAddedSizes();
+}
+
+void TForm2::resolContextPopup(const QPoint& at) {
+  QListWidgetItem* row = resol->itemAt(at);
+  if (!row || !IsAddedSize(resol->row(row)))
+    return;
+  resol->setCurrentItem(row);
+  PopupMenu1->popup(resol->viewport()->mapToGlobal(at));
+}
+
+void TForm2::N1Click() {
+  const int row = resol->currentRow();
+  if (!RemoveSize(values_, row))
+    return;
+  delete resol->takeItem(row);
+  KeepAddedSizes();
 }
 
 void TForm2::Handle(void (TForm2::*handler)()) {
@@ -215,6 +317,15 @@ void TForm2::SpeedButton2Click() {
 }
 
 void TForm2::SpeedButton1Click() { close(); }
+
+bool TForm2::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == resol && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+    Handle(&TForm2::N1Click);
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
+}
 
 void TForm2::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);

@@ -9,8 +9,12 @@
 class QCheckBox;
 class QGroupBox;
 class QLabel;
+class QAction;
 class QLineEdit;
 class QListWidget;
+class QMenu;
+class QListWidgetItem;
+class QPoint;
 class QSlider;
 class QToolButton;
 
@@ -40,6 +44,12 @@ public:
   void CheckBox6Click();
   void SpeedButton2Click();
   void SpeedButton1Click();
+  // Asks for a size and appends it to resol, or says why it is not taken.
+  void SpeedButton3Click();
+  // The context menu of a size the user added; the designed sizes have none.
+  void resolContextPopup(const QPoint& at);
+  // "Удалить" (also the Delete key in resol): removes the current entry if the user added it.
+  void N1Click();
 
   QGroupBox* GroupBox1;
   QLabel* Label2;
@@ -62,15 +72,23 @@ public:
   TBevel* Bevel1;
   QToolButton* SpeedButton2;
   QToolButton* SpeedButton1;
+  QToolButton* SpeedButton3;
+  QMenu* PopupMenu1;
+  QAction* N1;
 
 protected:
   void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
   void CreateControls();
   void ConnectControls();
   void FormCreate();
   void Handle(void (TForm2::*handler)());
+  // The sizes a previous start kept, after the designed ones, unchecked.
+  void ListKeptSizes();
+  void KeepAddedSizes();
+  QListWidgetItem* ResolutionRow(const TResolutionItem& item);
 
   TForm1& main_;
   TSettingsValues values_;

@@ -3,6 +3,7 @@
 // along the free axis, and the press on the frame that names, saves and moves on.
 
 #include <QImage>
+#include <QMargins>
 #include <QWidget>
 
 #include <functional>
@@ -10,6 +11,7 @@
 
 #include "imaging/CropModel.h"
 #include "imaging/Prefetcher.h"
+#include "imaging/ScaledView.h"
 
 class QTimer;
 
@@ -65,10 +67,17 @@ public:
   void SetPrefetching(bool on);
   TPrefetcher& Prefetch() { return prefetch_; }
 
-  // ICropView: the display area is the client area.
+  // ICropView: the display area is the client area. A fitted picture larger than the room
+  // the screen has for the window is shown scaled down; the display area then keeps the
+  // fitted size, and the client area takes the view's.
   void SetDisplaySize(int32_t width, int32_t height, bool widthFirst) override;
   int32_t DisplayWidth() const override;
   int32_t DisplayHeight() const override;
+
+  // The factor the picture on screen is shown at (1 when it fits).
+  TViewScale Scale() const { return scale_; }
+  // The space the screen that shows the window has for its client area.
+  QSize Room() const;
 
   TPicture* Image1;
   TFrameShape* Shape1;
@@ -81,6 +90,11 @@ protected:
 private:
   void ShowFrame();
   void ShowPicture();
+  void ShowCaption();
+  // The window's frame as known from its own or the main window's showing; none before.
+  QMargins FrameMargins() const;
+  // A scaled window is kept within its screen's available area.
+  void KeepOnScreen();
   // Asks for the file the run driver says the next save opens.
   void PrefetchFollowing() noexcept;
   // Once no file is on screen, nothing read ahead will be opened.
@@ -91,6 +105,10 @@ private:
   TPrefetcher prefetch_;
   bool prefetching_ = true;
   bool placed_ = false;
+  // The fitted picture's size, the factor it is shown at, and the frame's place in the view.
+  TSize fitted_;
+  TViewScale scale_;
+  QPoint viewFrame_;
 };
 
 } // namespace qv

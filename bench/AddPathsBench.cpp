@@ -18,6 +18,7 @@
 #include "AddPathsBench.h"
 #include "AppServices.h"
 #include "Dialogs.h"
+#include "KeptSizes.h"
 #include "Photo.h"
 #include "PrintingErrorBox.h"
 #include "Startup.h"
@@ -71,7 +72,9 @@ void BM_AddPaths(benchmark::State& state, const std::string& folder) {
   qv::TCursorPointer pointer;
   qv::TPosixOpenTest openTest;
   qv::TPosixFolderMaker folders;
-  qv::TAppServices services{dialogs, errorBox, pointer, openTest, folders};
+  // No kept sizes: the file is never there.
+  qv::TKeptSizes keptSizes(folder + "/config/Quarvelle/Quarvelle.conf");
+  qv::TAppServices services{dialogs, errorBox, pointer, openTest, folders, keptSizes};
   qv::TApplicationWindows windows(services);
   qv::TForm1& form1 = windows.Form1;
   form1.show();

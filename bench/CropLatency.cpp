@@ -1,18 +1,23 @@
-// qv-crop-latency [--photos N] [--wait MS] [--mode ahead|turn|both] [--folder DIR]
+// qv-crop-latency [--photos N] [--wait MS] [--mode ahead|turn|both] [--job designed|phone|both]
+//                 [--folder DIR]
 //
-// The wait a user feels in the crop window: the whole program on the offscreen platform runs
-// a job of N photo-like 6000 x 4000 photos at 176x220 and 320x240. Before each press on the
-// frame the user takes MS milliseconds (1000 unless given) with the event loop running, as a
-// user placing the frame would; then the press is delivered and the time until the crop
-// window has painted the next photo is taken. Printed per press and as the median, with the
-// next photo read ahead ("ahead") and read in its turn ("turn").
+// The wait a user feels in the crop window: the whole program on the offscreen platform, with
+// one screen of 1600 x 1200, runs a job of N photo-like 6000 x 4000 photos, at 176x220 and
+// 320x240 ("designed") or at an added 1080x2400, which the window shows scaled down
+// ("phone"). Before each press on the frame the user takes MS milliseconds (1000 unless
+// given) with the event loop running, as a user placing the frame would; then the press is
+// delivered and the time until the crop window has painted the next photo is taken. Printed
+// per press and as the median, with the next photo read ahead ("ahead") and read in its turn
+// ("turn").
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QTimer>
 #include <QToolButton>
 
@@ -24,6 +29,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -31,6 +37,7 @@
 
 #include "AppServices.h"
 #include "Dialogs.h"
+#include "KeptSizes.h"
 #include "Photo.h"
 #include "PrintingErrorBox.h"
 #include "Startup.h"
@@ -51,9 +58,11 @@ public:
   std::string InputBox(const std::string&, const std::string&, const std::string& defaultText) override {
     return defaultText;
   }
+  std::optional<std::string> SizeBox(QWidget*, const std::vector<std::string>&) override { return size; }
 
   std::vector<std::string> pictures;
   std::string folder;
+  std::optional<std::string> size;
 };
 
 // A pointer resting over the picture: the frame stays where the first tick puts it.
@@ -100,14 +109,15 @@ struct TPress {
 };
 
 // One whole job; false when it did not run as it should.
-bool RunJob(const std::vector<std::string>& photos, const std::string& out, bool ahead, int waitMs,
+bool RunJob(const std::vector<std::string>& photos, const std::string& out, bool ahead, bool phone, int waitMs,
             std::vector<TPress>& presses) {
   TAnsweringDialogs dialogs;
   qvbench::TPrintingErrorBox errorBox;
   TRestingPointer pointer;
   qv::TPosixOpenTest openTest;
   qv::TPosixFolderMaker folders;
-  qv::TAppServices services{dialogs, errorBox, pointer, openTest, folders};
+  qv::TKeptSizes keptSizes(out + "/config/Quarvelle/Quarvelle.conf");
+  qv::TAppServices services{dialogs, errorBox, pointer, openTest, folders, keptSizes};
   auto windows = std::make_unique<qv::TApplicationWindows>(services);
   qv::TForm1& form1 = windows->Form1;
   qv::TForm3& form3 = windows->Form3;
@@ -117,7 +127,13 @@ bool RunJob(const std::vector<std::string>& photos, const std::string& out, bool
   form1.SpeedButton4->click();
   dialogs.pictures = photos;
   form1.SpeedButton1->click();
-  windows->Form2.resol->item(27)->setCheckState(Qt::Checked); // 320x240 besides 176x220
+  if (phone) {
+    dialogs.size = "1080x2400";
+    windows->Form2.SpeedButton3->click();
+    windows->Form2.resol->item(qv::kDefaultResolutionIndex)->setCheckState(Qt::Unchecked);
+  } else {
+    windows->Form2.resol->item(27)->setCheckState(Qt::Checked); // 320x240 besides 176x220
+  }
   TPaintWatch watch(form3.Image1);
   form1.SpeedButton5->click();
   if (!form3.isVisible())
@@ -166,17 +182,40 @@ bool RunJob(const std::vector<std::string>& photos, const std::string& out, bool
   return errorBox.errors == 0;
 }
 
+// One job, its presses printed; false when it did not run as it should.
+bool RunAndPrint(const std::vector<std::string>& photos, const std::string& folder, bool phone, bool ahead,
+                 int waitMs) {
+  const std::string out = folder + (phone ? "/phone" : "/designed") + (ahead ? "-ahead" : "-turn");
+  std::filesystem::create_directories(out);
+  std::vector<TPress> presses;
+  const bool ran = RunJob(photos, out, ahead, phone, waitMs, presses);
+  std::printf("\n%s, %s\n", phone ? "1080x2400, shown scaled" : "176x220 then 320x240",
+              ahead ? "next photo read ahead:" : "next photo read in its turn:");
+  std::vector<double> painted;
+  for (const TPress& p : presses) {
+    std::printf("  %-18s -> %-18s %8.1f ms  (handler %6.1f ms%s)\n", p.from.c_str(), p.to.c_str(), p.painted,
+                p.handler, ahead ? (p.taken ? ", taken" : ", read in turn") : "");
+    painted.push_back(p.painted);
+  }
+  std::printf("  median %.1f ms, worst %.1f ms over %zu presses%s\n", Median(painted),
+              painted.empty() ? 0.0 : *std::max_element(painted.begin(), painted.end()), painted.size(),
+              ran ? "" : " (the job did not run as it should)");
+  return ran;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
   int photoCount = 6;
   int waitMs = 1000;
   std::string mode = "both";
+  std::string job = "both";
   std::string folder;
   for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
     if (i + 1 >= argc) {
-      std::fprintf(stderr, "usage: qv-crop-latency [--photos N] [--wait MS] [--mode ahead|turn|both] [--folder DIR]\n");
+      std::fprintf(stderr, "usage: qv-crop-latency [--photos N] [--wait MS] [--mode ahead|turn|both] "
+                           "[--job designed|phone|both] [--folder DIR]\n");
       return 2;
     }
     const char* value = argv[++i];
@@ -186,6 +225,8 @@ int main(int argc, char** argv) {
       waitMs = std::atoi(value);
     else if (option == "--mode")
       mode = value;
+    else if (option == "--job")
+      job = value;
     else if (option == "--folder")
       folder = value;
     else {
@@ -193,14 +234,12 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  if (photoCount < 2 || waitMs < 0 || (mode != "ahead" && mode != "turn" && mode != "both")) {
-    std::fprintf(stderr, "qv-crop-latency: at least 2 photos, a wait of 0 ms or more, mode ahead, turn or both\n");
+  if (photoCount < 2 || waitMs < 0 || (mode != "ahead" && mode != "turn" && mode != "both") ||
+      (job != "designed" && job != "phone" && job != "both")) {
+    std::fprintf(stderr, "qv-crop-latency: at least 2 photos, a wait of 0 ms or more, mode ahead, turn or both, "
+                         "job designed, phone or both\n");
     return 2;
   }
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication application(argc, argv);
-  qv::PrepareApplication();
 
   // Our own folder under the system's temporary one, removed at the end.
   bool ownFolder = folder.empty();
@@ -212,6 +251,15 @@ int main(int argc, char** argv) {
     }
     folder = pattern;
   }
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    // The offscreen platform's screen of 1600 x 1200, as its configuration file describes it.
+    const std::string screen = folder + "/screen.json";
+    std::ofstream(screen) << R"({"screens": [{"name": "Offscreen", "x": 0, "y": 0, "width": 1600, "height": 1200,)"
+                          << R"( "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})";
+    qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString("offscreen:configfile=" + screen));
+  }
+  QApplication application(argc, argv);
+  qv::PrepareApplication();
   std::vector<std::string> photos;
   try {
     for (int i = 0; i < photoCount; ++i) {
@@ -230,29 +278,16 @@ int main(int argc, char** argv) {
   struct stat info {};
   stat(photos[0].c_str(), &info);
 
-  std::printf("Crop window, press to next photo painted (offscreen platform)\n");
-  std::printf("%d photos of 6000 x 4000 (%.1f MB each), 176x220 then 320x240, %d ms before each press\n",
-              photoCount, static_cast<double>(info.st_size) / 1e6, waitMs);
+  std::printf("Crop window, press to next photo painted (offscreen platform, screen %dx%d)\n",
+              QGuiApplication::primaryScreen()->geometry().width(), QGuiApplication::primaryScreen()->geometry().height());
+  std::printf("%d photos of 6000 x 4000 (%.1f MB each), %d ms before each press\n", photoCount,
+              static_cast<double>(info.st_size) / 1e6, waitMs);
   int failures = 0;
-  for (const bool ahead : {true, false}) {
-    if ((ahead && mode == "turn") || (!ahead && mode == "ahead"))
-      continue;
-    const std::string out = folder + (ahead ? "/out-ahead" : "/out-turn");
-    std::filesystem::create_directories(out);
-    std::vector<TPress> presses;
-    const bool ran = RunJob(photos, out, ahead, waitMs, presses);
-    failures += ran ? 0 : 1;
-    std::printf("\n%s\n", ahead ? "next photo read ahead:" : "next photo read in its turn:");
-    std::vector<double> painted;
-    for (const TPress& p : presses) {
-      std::printf("  %-18s -> %-18s %8.1f ms  (handler %6.1f ms%s)\n", p.from.c_str(), p.to.c_str(), p.painted,
-                  p.handler, ahead ? (p.taken ? ", taken" : ", read in turn") : "");
-      painted.push_back(p.painted);
-    }
-    std::printf("  median %.1f ms, worst %.1f ms over %zu presses%s\n", Median(painted),
-                painted.empty() ? 0.0 : *std::max_element(painted.begin(), painted.end()), painted.size(),
-                ran ? "" : " (the job did not run as it should)");
-  }
+  for (const bool phone : {false, true})
+    for (const bool ahead : {true, false})
+      if (!(phone && job == "designed") && !(!phone && job == "phone") && !(ahead && mode == "turn") &&
+          !(!ahead && mode == "ahead"))
+        failures += RunAndPrint(photos, folder, phone, ahead, waitMs) ? 0 : 1;
   if (ownFolder)
     std::filesystem::remove_all(folder);
   return failures == 0 ? 0 : 1;

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots of the three windows under Xvfb:
 #   docs/make-screenshots.sh [BUILD_DIR]     (default: build; needs Xvfb, xdotool, ImageMagick)
-# writes docs/main-window.png, docs/settings-window.png and docs/crop-window.png.
+# writes docs/main-window.png, docs/settings-window.png (with two sizes added),
+# docs/crop-window.png and docs/crop-window-scaled.png (a photo fitted to 1080x2400, shown
+# scaled down on a screen of 800 x 600; Xvfb runs no window manager, so its caption is drawn
+# above it here).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 build=${1:-build}
@@ -37,7 +40,7 @@ geometry() {
 for n in $(seq 91 190); do
   if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=":$n"; break; fi
 done
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 export DISPLAY=$display
 wait_for xdotool getmouselocation
@@ -47,7 +50,7 @@ mkdir -p "$work/home" "$work/photos"
 convert -size 640x400 -seed 7 plasma:orange-navy -blur 0x2 "$work/photos/Закат.jpg"
 convert -size 400x600 -seed 3 plasma:lightblue-darkgreen -blur 0x2 "$work/photos/forest.jpg"
 
-HOME="$work/home" XDG_RUNTIME_DIR="$work" "$program" --lang ru >/dev/null 2>&1 &
+HOME="$work/home" XDG_RUNTIME_DIR="$work" XDG_CONFIG_HOME="$work/config" "$program" --lang ru >/dev/null 2>&1 &
 program_pid=$!
 wait_for visible_window '^Quarvelle v1.5 RC1$'
 main=$(visible_window '^Quarvelle v1.5 RC1$')
@@ -69,14 +72,22 @@ xdotool mousemove 5 5
 sleep 0.3
 import -window "$main" docs/main-window.png
 
-# The settings window as it first shows.
+# The settings window with two sizes added through its add button (481, 12, 24 x 22).
 xdotool mousemove $((mx + 208 + 96 + 44)) $((my + menu + 96)) click 1
 wait_for visible_window '^Настройки$'
 settings=$(visible_window '^Настройки$')
+read -r sx sy _ _ < <(geometry "$settings")
+for size in 1080x2400 1440x3200; do
+  xdotool mousemove $((sx + 481 + 12)) $((sy + 12 + 11)) click 1
+  wait_for visible_window '^Добавить размер$'
+  sleep 0.3
+  xdotool type --delay 20 "$size"
+  xdotool key Return
+  sleep 0.5
+done
 xdotool mousemove 5 5
 sleep 0.5
 import -window "$settings" docs/settings-window.png
-read -r sx sy _ _ < <(geometry "$settings")
 xdotool mousemove $((sx + 434 + 35)) $((sy + 272 + 12)) click 1
 sleep 0.3
 
@@ -88,4 +99,23 @@ read -r cx cy cw ch < <(geometry "$crop")
 xdotool mousemove $((cx + cw * 2 / 3)) $((cy + ch / 2))
 sleep 0.5
 import -window "$crop" docs/crop-window.png
-echo "written: docs/main-window.png docs/settings-window.png docs/crop-window.png"
+
+# Both photos at 176x220, then the first at 1080x2400: 3840 x 2400, shown at a quarter.
+for _ in 1 2; do
+  crop=$(visible_window '^Ручная обработка$')
+  read -r cx cy cw ch < <(geometry "$crop")
+  xdotool mousemove $((cx + cw / 2)) $((cy + ch / 2))
+  sleep 0.3
+  xdotool click 1
+  sleep 0.5
+done
+wait_for visible_window '^Ручная обработка — '
+crop=$(visible_window '^Ручная обработка — ')
+read -r cx cy cw ch < <(geometry "$crop")
+xdotool mousemove $((cx + cw * 3 / 5)) $((cy + ch / 2))
+sleep 0.5
+title=$(xdotool getwindowname "$crop")
+import -window "$crop" "$work/scaled.png"
+convert "$work/scaled.png" -background '#404040' -gravity north -splice 0x22 -font DejaVu-Sans -pointsize 13 \
+  -fill white -annotate +0+3 "$title" docs/crop-window-scaled.png
+echo "written: docs/main-window.png docs/settings-window.png docs/crop-window.png docs/crop-window-scaled.png"

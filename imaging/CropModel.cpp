@@ -52,6 +52,7 @@ void TCropModel::openfile(const std::string& path, const std::function<TTarget()
 void TCropModel::Open(const std::string& path, const std::function<TTarget()>& snapshot, ICropView& view,
                       TPrefetcher* prefetched) {
   fitWidth = false;
+  preparedView = TPixelImage();
   const TTarget target = snapshot();
   std::optional<TPrefetchedFile> ready;
   if (prefetched)
@@ -76,7 +77,9 @@ void TCropModel::Open(const std::string& path, const std::function<TTarget()>& s
   const TSize size = DisplaySize(target.width, target.height, aspect, fitWidth);
   view.SetDisplaySize(size.width, size.height, fitWidth);
   // The picture takes whatever size the display area really got.
-  Resize(view.DisplayWidth(), view.DisplayHeight(), ready ? &ready->picture : nullptr);
+  Resize(view.DisplayWidth(), view.DisplayHeight(), ready ? &*ready : nullptr);
+  if (ready && ready->fitted.Width() == displayed.Width() && ready->fitted.Height() == displayed.Height())
+    preparedView = ready->view;
   Shape1.height = target.height;
   Shape1.width = target.width;
   Shape1.top = 0;
@@ -95,13 +98,16 @@ void TCropModel::ResizeImage(int32_t dw, int32_t dh) {
   Resize(dw, dh, nullptr);
 }
 
-void TCropModel::Resize(int32_t dw, int32_t dh, const TPixelImage* decoded) {
+void TCropModel::Resize(int32_t dw, int32_t dh, const TPrefetchedFile* ready) {
   TJPEGImage work;
   work.CopyFrom(displayed);
   TPixelImage resized;
-  if (decoded) {
+  if (ready && ready->fitted.Width() == dw && ready->fitted.Height() == dh && dw > 0) {
+    // Fitted in the background to this very size.
+    resized = ready->fitted;
+  } else if (ready && ready->picture.Width() > 0) {
     resized.SetSize(dw, dh);
-    SmoothResize(dw, dh, *decoded, resized);
+    SmoothResize(dw, dh, ready->picture, resized);
   } else if (!work.HasPixels()) {
     // A read file is decoded at full size, but its rows go into the resize as they come:
     // the same pixels and errors as resizing the decoded picture, turned, without holding it.

@@ -13,6 +13,7 @@ namespace qv {
 
 class ISafeFileSystem;
 class TPrefetcher;
+struct TPrefetchedFile;
 
 // The job state's values that fit and crop read.
 struct TTarget {
@@ -82,12 +83,15 @@ public:
   int orientation = 1;
   TJPEGImage displayed;
   TFrame Shape1{16, 16, 65, 65};
+  // The view of the displayed picture that the read-ahead made for a window showing it
+  // scaled down, when it was asked for; empty otherwise.
+  TPixelImage preparedView;
 
 private:
   void Open(const std::string& path, const std::function<TTarget()>& snapshot, ICropView& view,
             TPrefetcher* prefetched);
-  // ResizeImage, taking the turned picture from decoded when the read-ahead had it.
-  void Resize(int32_t dw, int32_t dh, const TPixelImage* decoded);
+  // ResizeImage, taking the picture from what the read-ahead made of this file, if anything.
+  void Resize(int32_t dw, int32_t dh, const TPrefetchedFile* ready);
 };
 
 } // namespace qv

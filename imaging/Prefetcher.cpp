@@ -6,6 +6,8 @@
 #include <utility>
 
 #include "Orientation.h"
+#include "ScaledView.h"
+#include "SmoothResize.h"
 
 namespace qv {
 
@@ -47,8 +49,8 @@ TPrefetcher::~TPrefetcher() {
     worker_.join();
 }
 
-void TPrefetcher::Request(const std::string& path, bool orientByExif) {
-  const TRequest request{path, orientByExif};
+void TPrefetcher::Request(const std::string& path, bool orientByExif, const TFitRequest& fit) {
+  const TRequest request{path, orientByExif, fit};
   // Declared before the lock, so that a dropped picture is freed after it is released.
   std::optional<TResult> dropped;
   std::lock_guard lock(mutex_);
@@ -70,18 +72,17 @@ void TPrefetcher::Request(const std::string& path, bool orientByExif) {
 }
 
 std::optional<TPrefetchedFile> TPrefetcher::Take(const std::string& path, bool orientByExif) {
-  const TRequest request{path, orientByExif};
   std::optional<TResult> result;
   {
     std::unique_lock lock(mutex_);
     // A read already under way for this file is nearer its end than a new one would be.
-    finished_.wait(lock, [&] { return !Serving(request); });
+    finished_.wait(lock, [&] { return !Serving(path, orientByExif); });
     result = std::move(ready_);
     ready_.reset();
     queued_.reset();
     ++generation_;
   }
-  if (!result || result->request != request || result->depth != DisplayColorDepth())
+  if (!result || !result->request.SameRead(path, orientByExif) || result->depth != DisplayColorDepth())
     return std::nullopt;
   if (StampOf(path) != result->stamp)
     return std::nullopt;
@@ -110,6 +111,11 @@ void TPrefetcher::SetSettleTime(std::chrono::nanoseconds settle) {
 
 bool TPrefetcher::Serving(const TRequest& request) const {
   return queued_ == request || (running_ == request && runningGeneration_ == generation_);
+}
+
+bool TPrefetcher::Serving(const std::string& path, bool orientByExif) const {
+  return (queued_ && queued_->SameRead(path, orientByExif)) ||
+         (running_ && running_->SameRead(path, orientByExif) && runningGeneration_ == generation_);
 }
 
 bool TPrefetcher::Current(uint64_t generation) {
@@ -160,10 +166,26 @@ std::optional<TPrefetcher::TResult> TPrefetcher::Load(const TRequest& request, u
     if (!Current(generation))
       return std::nullopt;
     result.depth = DisplayColorDepth();
-    // Turned as the rows come, so that only the turned picture is held.
-    TOrientingSink turned(request.orientByExif ? result.file.file.Data()->orientation : 1);
-    DecodeRows(*result.file.file.Data(), turned);
-    result.file.picture = turned.Result();
+    const TJPEGData& data = *result.file.file.Data();
+    const int orientation = request.orientByExif ? data.orientation : 1;
+    const TFitRequest& fit = request.fit;
+    if (fit.width == 0 && fit.height == 0) {
+      // Turned as the rows come, so that only the turned picture is held.
+      TOrientingSink turned(orientation);
+      DecodeRows(data, turned);
+      result.file.picture = turned.Result();
+    } else {
+      // openfile's fit, its rows blended as they come, and the crop window's view of it.
+      const TSize upright = OrientedSize(data.width, data.height, orientation);
+      const double aspect = Aspect(upright.width, upright.height);
+      const TSize size = DisplaySize(fit.width, fit.height, aspect, FitWidth(fit.width, fit.height, aspect));
+      result.file.fitted = DecodeResized(data, size.width, size.height, orientation);
+      const TViewScale scale = ViewScale(size, fit.room);
+      if (scale.Scaled()) {
+        const TSize device = DeviceSize(ViewSize(size, scale), fit.devicePixelRatio);
+        result.file.view = AreaResize(result.file.fitted, device.width, device.height);
+      }
+    }
     // A file changed while it was read gives nothing, nor does a decode the depth changed under.
     if (StampOf(path) != before || DisplayColorDepth() != result.depth)
       return std::nullopt;

@@ -12,15 +12,30 @@
 #include <string>
 #include <thread>
 
+#include "Fit.h"
 #include "JPEGImage.h"
 
 namespace qv {
 
-// One source file as ReadJpegFile leaves it, and its picture already decoded and, when it
-// was asked for, turned as the file's orientation says.
+// What the crop window makes of a photo besides reading it, asked for with the read: the
+// picture fitted to the target and, when that is larger than room, the view of it the
+// window shows (ScaledView.h), in device pixels.
+struct TFitRequest {
+  int32_t width = 0; // the target; 0 x 0 asks for the decoded picture alone
+  int32_t height = 0;
+  TSize room;
+  double devicePixelRatio = 1;
+  bool operator==(const TFitRequest&) const = default;
+};
+
+// One source file as ReadJpegFile leaves it, and what was made of it, turned upright when
+// that was asked for: without a fit, its picture decoded at full size; with one, the picture
+// fitted to the target (which never held the full-size one) and its view, if any.
 struct TPrefetchedFile {
   TJPEGImage file;
   TPixelImage picture;
+  TPixelImage fitted;
+  TPixelImage view;
 };
 
 // What tells one state of a file from another without reading it again.
@@ -50,9 +65,9 @@ public:
   TPrefetcher& operator=(const TPrefetcher&) = delete;
 
   // Starts reading and decoding path in the background, turned upright when orientByExif
-  // (the setting as it stands now); whatever was asked for before and is not that path with
-  // that setting is dropped. At most one decoded picture waits at a time.
-  void Request(const std::string& path, bool orientByExif = true);
+  // (the setting as it stands now), and fitting it as fit asks; whatever was asked for
+  // before and is not that very request is dropped. At most one decoded picture waits.
+  void Request(const std::string& path, bool orientByExif = true, const TFitRequest& fit = {});
   // The file read for path, once its read has finished, when the file is unchanged since
   // and the display depth and the turn setting are the ones it was decoded for.
   // Afterwards nothing waits.
@@ -67,11 +82,16 @@ public:
   int32_t Hits() const { return hits_; }
 
 private:
-  // What is read: a path and whether its picture is turned.
+  // What is read: a path, whether its picture is turned and what is made of it.
   struct TRequest {
     std::string path;
     bool orientByExif = true;
+    TFitRequest fit;
     bool operator==(const TRequest&) const = default;
+    // The same file decoded the same way, whatever is made of it.
+    bool SameRead(const std::string& other, bool otherOrient) const {
+      return path == other && orientByExif == otherOrient;
+    }
   };
   struct TResult {
     TRequest request;
@@ -83,8 +103,9 @@ private:
   void Work();
   std::optional<TResult> Load(const TRequest& request, uint64_t generation, std::chrono::nanoseconds settle);
   bool Current(uint64_t generation);
-  // Whether the request being served or waiting is this one.
+  // Whether the request being served or waiting is this one, or reads this file this way.
   bool Serving(const TRequest& request) const;
+  bool Serving(const std::string& path, bool orientByExif) const;
 
   std::mutex mutex_;
   std::condition_variable wake_;

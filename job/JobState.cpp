@@ -40,7 +40,7 @@ TResolution makeres(const std::string& text) {
 }
 
 TResolution& TJobState::resolution(int32_t k) {
-  if (k < 1 || k > kResolutionCount)
+  if (k < 1 || k > static_cast<int64_t>(resolutions.size()))
     throw EListError(k);
   return resolutions[static_cast<std::size_t>(k - 1)];
 }
@@ -49,8 +49,8 @@ const TResolution& TJobState::resolution(int32_t k) const {
   return const_cast<TJobState&>(*this).resolution(k);
 }
 
-std::array<TResolutionItem, kResolutionCount> TSettingsValues::DefaultResolutionItems() {
-  std::array<TResolutionItem, kResolutionCount> items;
+std::vector<TResolutionItem> TSettingsValues::DefaultResolutionItems() {
+  std::vector<TResolutionItem> items(kResolutionCount);
   for (std::size_t i = 0; i < items.size(); ++i)
     items[i] = {kResolutionTexts[i], static_cast<int>(i) == kDefaultResolutionIndex};
   return items;
@@ -82,10 +82,12 @@ void GetParams(TJobState& state, const TSettingsValues& settings, const std::str
   if (state.addSuffix)
     state.suffix = settings.suffixText;
   state.orientByExif = settings.orientByExifBox;
-  // Entries above the new count keep what earlier snapshots wrote.
+  // Entries above the new count keep what earlier snapshots wrote; the table only grows.
   for (const TResolutionItem& item : settings.resolutionItems) {
     if (item.checked) {
       ++state.resolutionCount;
+      if (static_cast<size_t>(state.resolutionCount) > state.resolutions.size())
+        state.resolutions.push_back({});
       state.resolution(state.resolutionCount) = makeres(item.text);
     }
   }

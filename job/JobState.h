@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace qv {
 
+// The sizes the settings window always lists; those the user adds follow them.
 inline constexpr int kResolutionCount = 28;
 
 // The resolution texts in the fixed order of the settings window's check list.
@@ -34,8 +36,9 @@ struct TResolution {
 TResolution makeres(const std::string& text);
 
 struct TJobState {
-  // resolutions[k - 1] is entry k of the 1-based table.
-  std::array<TResolution, kResolutionCount> resolutions{};
+  // resolutions[k - 1] is entry k of the 1-based table. It has at least the 28 entries the
+  // designed sizes need and grows when a snapshot finds more sizes checked.
+  std::vector<TResolution> resolutions = std::vector<TResolution>(kResolutionCount);
   int32_t resolutionCount = 0;
   int32_t targetWidth = 0;
   int32_t targetHeight = 0;
@@ -55,7 +58,7 @@ struct TJobState {
   // Turn each photo as its EXIF orientation says before it is fitted.
   bool orientByExif = kDefaultOrientByExif;
 
-  // Entry k (1-based) of resolutions; k outside 1..28 raises EListError.
+  // Entry k (1-based) of resolutions; k outside the table raises EListError.
   TResolution& resolution(int32_t k);
   const TResolution& resolution(int32_t k) const;
 };
@@ -76,11 +79,12 @@ struct TSettingsValues {
   bool suffixBox = false;
   std::string prefixText;
   std::string suffixText;
-  std::array<TResolutionItem, kResolutionCount> resolutionItems = DefaultResolutionItems();
+  // The 28 designed sizes, then those the user added, in the list's order.
+  std::vector<TResolutionItem> resolutionItems = DefaultResolutionItems();
   bool folderPerResolutionBox = false;
   bool orientByExifBox = kDefaultOrientByExif;
 
-  static std::array<TResolutionItem, kResolutionCount> DefaultResolutionItems();
+  static std::vector<TResolutionItem> DefaultResolutionItems();
   bool AnyResolutionChecked() const;
 };
 

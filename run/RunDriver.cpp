@@ -26,6 +26,15 @@ int32_t TRunDriver::FollowingIndex() {
   return -1;
 }
 
+TResolution TRunDriver::FollowingSize() {
+  const int32_t count = env_.DisplayCount();
+  if (fileIndex_ < count - 1)
+    return {state_.targetWidth, state_.targetHeight};
+  if (state_.currentResolution < state_.resolutionCount && count > 0)
+    return state_.resolution(state_.currentResolution + 1);
+  return {};
+}
+
 void TRunDriver::PassOverFailures(TStep step) {
   while (step == TStep::passOver)
     step = MoveOn();

@@ -9,6 +9,7 @@
 namespace qv {
 
 struct TJobState;
+struct TResolution;
 class IProgressBar;
 
 // What a step leaves for the driver to do.
@@ -68,6 +69,9 @@ public:
   // The file the next save opens first: the next one of the list, file 0 of the next pass
   // after the last one, or -1 when that save ends the job.
   int32_t FollowingIndex();
+  // The target size that file is opened at: this pass's, or the next pass's after the last
+  // file; 0 x 0 when the save ends the job.
+  TResolution FollowingSize();
 
 private:
   // Moves past files that fail to open, one at a time, so that no number of them deepens

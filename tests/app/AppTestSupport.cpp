@@ -1,6 +1,7 @@
 #include "AppTestSupport.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QListWidget>
 #include <QToolButton>
 
@@ -10,11 +11,14 @@ namespace qv::test {
 
 namespace {
 
-// One QApplication for the whole test program, on the offscreen platform.
+// One QApplication for the whole test program, on the offscreen platform with one screen of
+// 1280 x 800 (its configuration file, or the one QV_OFFSCREEN_CONFIG names; the platform's
+// own screen is 800 x 600).
 class TQtEnvironment : public ::testing::Environment {
 public:
   void SetUp() override {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    const QString config = qEnvironmentVariable("QV_OFFSCREEN_CONFIG", QStringLiteral(QV_OFFSCREEN_CONFIG));
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config));
     static int argc = 1;
     static char name[] = "app_tests";
     static char* argv[] = {name, nullptr};
@@ -54,7 +58,18 @@ std::string TFakeDialogs::InputBox(const std::string& caption, const std::string
   return answer;
 }
 
-TProgram::TProgram() {
+std::optional<std::string> TFakeDialogs::SizeBox(QWidget*, const std::vector<std::string>& offered) {
+  sizeOffers.push_back(offered);
+  if (sizeAnswers.empty())
+    return std::nullopt;
+  std::optional<std::string> answer = sizeAnswers.front();
+  sizeAnswers.pop_front();
+  return answer;
+}
+
+TProgram::TProgram(const std::string& keptSizesPath)
+    : keptSizes(keptSizesPath.empty() ? folder.path().toStdString() + "/config/Quarvelle/Quarvelle.conf" : keptSizesPath,
+                [this](const std::string& warning) { warnings.push_back(warning); }) {
   EXPECT_TRUE(folder.isValid());
   windows = std::make_unique<TApplicationWindows>(services);
 }

@@ -15,6 +15,7 @@
 #include "AppServices.h"
 #include "Dialogs.h"
 #include "ErrorBox.h"
+#include "KeptSizes.h"
 #include "Startup.h"
 #include "job/PosixServices.h"
 #include "support/Photos.h"
@@ -34,6 +35,10 @@ public:
   std::vector<std::string> messages;
   std::deque<std::string> nameAnswers;
   std::vector<std::string> inputCaptions;
+  // Each size box takes the next answer (none: cancelled) and notes what it offered.
+  std::optional<std::string> SizeBox(QWidget*, const std::vector<std::string>& offered) override;
+  std::deque<std::optional<std::string>> sizeAnswers;
+  std::vector<std::vector<std::string>> sizeOffers;
 };
 
 class TRecordingErrorBox : public IErrorBox {
@@ -60,7 +65,8 @@ using qvtest::WriteJpeg;
 // The whole program with fake dialogs, error box and pointer, real files and folders.
 class TProgram {
 public:
-  TProgram();
+  // keptSizesPath: where the added sizes are kept; by default a file in the test's folder.
+  explicit TProgram(const std::string& keptSizesPath = {});
   ~TProgram();
 
   TForm1& Form1() { return windows->Form1; }
@@ -77,13 +83,16 @@ public:
   void CheckResolution(int index, bool on);
   void PressStart();
 
+  QTemporaryDir folder;
   TFakeDialogs dialogs;
   TRecordingErrorBox errorBox;
   TScriptedPointer pointer;
   TPosixOpenTest openTest;
   TPosixFolderMaker folders;
-  TAppServices services{dialogs, errorBox, pointer, openTest, folders};
-  QTemporaryDir folder;
+  // The kept list's warnings, which the program writes to stderr.
+  std::vector<std::string> warnings;
+  TKeptSizes keptSizes;
+  TAppServices services{dialogs, errorBox, pointer, openTest, folders, keptSizes};
   std::unique_ptr<TApplicationWindows> windows;
 };
 

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "AppTestSupport.h"
@@ -122,8 +123,11 @@ TEST_F(CropJob, StartShowsTheFirstFileFittedBeforeShowReturns) {
   TForm3& form3 = program.Form3();
   program.PressStart();
   ASSERT_TRUE(form3.isVisible());
-  // 500 x 300 for 176 x 220 is fitted to the height: 367 x 220, frame at 0, 0.
+  // 500 x 300 for 176 x 220 is fitted to the height: 367 x 220, frame at 0, 0, and shown
+  // as it is, the caption without a scale.
   EXPECT_EQ(form3.size(), QSize(367, 220));
+  EXPECT_FALSE(form3.Scale().Scaled());
+  EXPECT_EQ(form3.windowTitle(), "Ручная обработка");
   EXPECT_FALSE(form3.Model().fitWidth);
   EXPECT_EQ(form3.Image1->size(), QSize(367, 220));
   ASSERT_EQ(form3.Image1->Image().size(), QSize(367, 220));
@@ -309,6 +313,138 @@ TEST_F(CropJob, FailedConfirmationGoesToTheErrorBoxAndKeepsTheFileOnScreen) {
   ASSERT_EQ(program.errorBox.texts.size(), 2u);
   EXPECT_EQ(program.errorBox.texts[1], "List index out of bounds (0)");
   EXPECT_TRUE(form3.isVisible());
+}
+
+// A photo fitted to 1080x2400 is far larger than the offscreen screen of 1280 x 800, whose
+// windows have a frame of 2 pixels all round: the room is 1276 x 796.
+//   3000 x 2000 is fitted to 3600 x 2400, shown at 796 / 2400: view 1194 x 796, frame 358 x 796
+//   (358.2), so view positions 0 .. 836 stand for offsets 0 .. 2520, 418 for 1260 exactly.
+//   1000 x 3000 is fitted to 1080 x 3240, shown at 796 / 3240: view 265 x 796, frame 265 x 590
+//   (589.6), positions 0 .. 206 for offsets 0 .. 840, 103 for 420, 50 for 204 (203.9).
+TEST_F(CropJob, ScaledWindowFitsTheScreenAndCutsAtFullSize) {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  ASSERT_EQ(screen->geometry(), QRect(0, 0, 1280, 800));
+  TForm1& form1 = program.Form1();
+  TForm2& form2 = program.Form2();
+  TForm3& form3 = program.Form3();
+  form1.Files().clear();
+  const std::vector<std::string> names = {"wide", "wide2", "wide3", "tall", "tall2"};
+  for (size_t i = 0; i < names.size(); ++i)
+    WriteJpeg(program.Path(names[i] + ".jpg"), i < 3 ? qvtest::TJpegKind{3000, 2000} : qvtest::TJpegKind{1000, 3000});
+  std::vector<std::string> paths;
+  for (const std::string& name : names)
+    paths.push_back(program.Path(name + ".jpg"));
+  program.AddByDialog(paths);
+  program.dialogs.sizeAnswers.push_back("1080x2400");
+  form2.SpeedButton3->click();
+  program.CheckResolution(21, false);
+  form2.CheckBox1->setChecked(true); // one folder per resolution
+
+  struct TPress {
+    QSize view;
+    QSize frame;
+    int32_t v;
+    int32_t offset;
+    const char* caption;
+  };
+  const TPress presses[] = {
+      {{1194, 796}, {358, 796}, 0, 0, "Ручная обработка — 33%"},
+      {{1194, 796}, {358, 796}, 836, 2520, "Ручная обработка — 33%"},
+      {{1194, 796}, {358, 796}, 418, 1260, "Ручная обработка — 33%"},
+      {{265, 796}, {265, 590}, 206, 840, "Ручная обработка — 24%"},
+      {{265, 796}, {265, 590}, 50, 204, "Ручная обработка — 24%"},
+  };
+  // Each photo after the first is read, fitted and viewed in the background.
+  form3.Prefetch().SetSettleTime(std::chrono::nanoseconds(0));
+  program.PressStart();
+  for (size_t file = 0; file < names.size(); ++file) {
+    const TPress& press = presses[file];
+    SCOPED_TRACE(names[file]);
+    form3.Prefetch().Wait();
+    ASSERT_TRUE(form3.isVisible());
+    ASSERT_EQ(form1.Driver().fileIndex(), static_cast<int32_t>(file));
+    EXPECT_EQ(form3.windowTitle(), press.caption);
+    EXPECT_EQ(form3.size(), press.view);
+    EXPECT_EQ(form3.Image1->size(), press.view);
+    EXPECT_EQ(form3.Image1->Image().size(), press.view);
+    // The whole window, frame included, lies within the screen.
+    EXPECT_TRUE(screen->availableGeometry().contains(QRect(form3.pos(), form3.size().grownBy(QMargins(2, 2, 2, 2)))))
+        << form3.pos().x() << "," << form3.pos().y();
+    EXPECT_EQ(form3.Shape1->geometry(), QRect(QPoint(0, 0), press.frame));
+
+    // The pointer puts the frame's centre under it, in view pixels.
+    const bool vertical = form3.Model().fitWidth;
+    EXPECT_EQ(vertical, file >= 3);
+    const QPoint origin = form3.mapToGlobal(QPoint(0, 0));
+    const int32_t half = RoundHalfEven((vertical ? press.frame.height() : press.frame.width()) / 2.0L);
+    program.pointer.pos = vertical ? origin + QPoint(5, press.v + half) : origin + QPoint(press.v + half, 5);
+    form3.Timer1Timer();
+    const TFrame frame = form3.Model().Shape1;
+    EXPECT_EQ(form3.Shape1->geometry(), QRect(vertical ? QPoint(0, press.v) : QPoint(press.v, 0), press.frame));
+    EXPECT_EQ(vertical ? frame.top : frame.left, press.offset);
+    EXPECT_EQ(vertical ? frame.left : frame.top, 0);
+    EXPECT_EQ(QSize(frame.width, frame.height), QSize(1080, 2400));
+
+    QTest::mousePress(form3.Shape1, Qt::LeftButton, Qt::NoModifier, QPoint(3, 3));
+    const std::string output = Out() + "/1080x2400/" + names[file] + "-1080x2400.JPG";
+    ASSERT_TRUE(std::filesystem::exists(output));
+    EXPECT_EQ(ReadBytes(output), ReferenceCut(paths[file], {1080, 2400}, frame, program.Path("reference.jpg")));
+  }
+  EXPECT_EQ(form3.Prefetch().Hits(), static_cast<int32_t>(names.size()) - 1);
+  EXPECT_FALSE(form3.isVisible());
+  EXPECT_TRUE(program.errorBox.texts.empty());
+}
+
+// A window placed for a small picture and moved to a corner comes back within the screen
+// when a scaled one follows, and goes back to the designed caption with the next small one.
+TEST_F(CropJob, AScaledPictureBringsTheWindowBackOnScreen) {
+  TForm3& form3 = program.Form3();
+  program.PressStart();
+  ASSERT_TRUE(form3.isVisible());
+  form3.move(1100, 700);
+  program.dialogs.sizeAnswers.push_back("1080x2400");
+  program.Form2().SpeedButton3->click();
+  program.CheckResolution(21, false);
+  WriteJpeg(program.Path("wide.jpg"), {3000, 2000});
+  form3.openfile(program.Path("wide.jpg"));
+  ASSERT_TRUE(form3.Scale().Scaled());
+  const QRect outer(form3.pos(), form3.size().grownBy(QMargins(2, 2, 2, 2)));
+  EXPECT_TRUE(QGuiApplication::primaryScreen()->availableGeometry().contains(outer))
+      << outer.x() << "," << outer.y() << " " << outer.width() << "x" << outer.height();
+
+  program.CheckResolution(21, true);
+  program.CheckResolution(28, false);
+  const QPoint left = form3.pos();
+  form3.openfile(program.Path("alpha.jpg"));
+  EXPECT_FALSE(form3.Scale().Scaled());
+  EXPECT_EQ(form3.windowTitle(), "Ручная обработка");
+  EXPECT_EQ(form3.size(), QSize(367, 220));
+  EXPECT_EQ(form3.pos(), left);
+}
+
+// The view is made in the screen's own pixels; the test runs again on a screen of device
+// pixel ratio 2 (CTest app.CropWindowHighDensity).
+TEST(CropWindowHighDensity, ViewIsMadeInDevicePixels) {
+  if (QGuiApplication::primaryScreen()->devicePixelRatio() < 2)
+    GTEST_SKIP() << "needs a screen of device pixel ratio 2";
+  TProgram program;
+  WriteJpeg(program.Path("wide.jpg"), {3000, 2000});
+  program.ChooseOutputFolder(program.Path(""));
+  program.AddByDialog({program.Path("wide.jpg")});
+  program.dialogs.sizeAnswers.push_back("1080x2400");
+  program.Form2().SpeedButton3->click();
+  program.CheckResolution(21, false);
+  program.Form1().show();
+  program.PressStart();
+  TForm3& form3 = program.Form3();
+  ASSERT_TRUE(form3.isVisible());
+  EXPECT_EQ(form3.size(), QSize(1194, 796));
+  EXPECT_EQ(form3.Image1->Image().size(), QSize(2388, 1592));
+  EXPECT_EQ(form3.Image1->Image().devicePixelRatio(), 2.0);
+  // Still cut at full size.
+  program.pointer.pos = form3.mapToGlobal(QPoint(179 + 836, 5));
+  form3.Timer1Timer();
+  EXPECT_EQ(form3.Model().Shape1.left, 2520);
 }
 
 } // namespace

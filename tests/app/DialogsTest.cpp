@@ -3,6 +3,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileSystemModel>
 #include <QLineEdit>
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <stdexcept>
 
 #include "AppTestSupport.h"
@@ -87,6 +89,45 @@ TEST(InputBox, ThroughTheServiceReturnsWhatWasTyped) {
     QTest::keyClick(edit, Qt::Key_Return);
   });
   EXPECT_EQ(dialogs.InputBox("caption", "", ""), "Зима");
+}
+
+// The size box offers the sizes it is given in an entry that starts empty; Return takes the
+// text as typed, or as chosen from the list, and Escape gives none.
+TEST(SizeBox, OffersSizesTakesTypedTextAndCancels) {
+  TQtDialogs dialogs;
+  struct TRow {
+    std::function<void(QComboBox*)> act;
+    std::optional<std::string> result;
+  };
+  const TRow rows[] = {
+      {[](QComboBox* sizes) { Type(sizes->lineEdit(), "1080\u00d72400 "); }, "1080\u00d72400 "},
+      {[](QComboBox* sizes) { Type(sizes->lineEdit(), "abc"); }, "abc"},
+      {[](QComboBox* sizes) { sizes->setCurrentIndex(1); }, "1440x3200"},
+      {[](QComboBox*) {}, ""},
+      {[](QComboBox* sizes) {
+         Type(sizes->lineEdit(), "1080x2400");
+         QTest::keyClick(sizes->lineEdit(), Qt::Key_Escape);
+       },
+       std::nullopt},
+  };
+  for (const TRow& row : rows) {
+    QTimer::singleShot(0, [&] {
+      auto* box = dynamic_cast<TSizeBoxDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      EXPECT_EQ(box->windowTitle(), "Добавить размер");
+      QComboBox* sizes = box->Sizes();
+      ASSERT_EQ(sizes->count(), 2);
+      EXPECT_EQ(sizes->itemText(0), "720x1600");
+      EXPECT_EQ(sizes->currentText(), "");
+      EXPECT_TRUE(sizes->isEditable());
+      row.act(sizes);
+      if (box->isVisible())
+        QTest::keyClick(sizes->lineEdit(), Qt::Key_Return);
+      // Whatever was typed stays out of the list.
+      EXPECT_EQ(sizes->count(), 2);
+    });
+    EXPECT_EQ(dialogs.SizeBox(nullptr, {"720x1600", "1440x3200"}), row.result) << row.result.value_or("(none)");
+  }
 }
 
 QStringList ListedNames(TPictureOpenDialog& dialog) {

@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
-# Drives the real program under Xvfb: adds three photos through the open dialog by typing
-# their paths, presses "Старт!", places and presses the frame for every photo, and checks
-# the wallpapers written into the output folder (the home folder, the program's default).
-#   e2e.sh QUARVELLE QV_E2E_PHOTO
+# Drives the real program under Xvfb on a screen of 1600 x 1200: adds three photos through the
+# open dialog by typing their paths, presses "Старт!", places and presses the frame for every
+# photo, and checks the wallpapers written into the output folder (the home folder, the
+# program's default). Then adds the size 1080x2400 in the settings window and runs a job of
+# two large photos at 176x220 and 1080x2400, whose crop window is shown scaled: it must lie
+# within the screen, and presses at the two ends must write the very bytes quarvelle-cut
+# writes at offset 0 and at the last offset.
+#   e2e.sh QUARVELLE QV_E2E_PHOTO QUARVELLE_CUT
 set -uo pipefail
 
 program=$1
 photo=$2
+cut=$3
 for tool in Xvfb xdotool; do
   if ! command -v "$tool" >/dev/null; then
     echo "SKIP: $tool is not installed" >&2
@@ -66,7 +71,7 @@ for n in $(seq 91 190); do
   fi
 done
 [ -n "${display:-}" ] || { echo "no free X display number" >&2; exit 1; }
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+Xvfb "$display" -screen 0 1600x1200x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 export DISPLAY=$display
 wait_for xdotool getmouselocation || { cat "$work/xvfb.log" >&2; echo "Xvfb did not start" >&2; exit 1; }
@@ -78,7 +83,7 @@ mkdir -p "$home" "$work/photos"
 "$photo" make "$work/photos/third.JPG" 240 240 || exit 1
 
 # The window names below are the Russian ones, whatever the language of this machine.
-HOME="$home" XDG_RUNTIME_DIR="$work" "$program" --lang ru >"$work/program.log" 2>&1 &
+HOME="$home" XDG_RUNTIME_DIR="$work" XDG_CONFIG_HOME="$work/config" "$program" --lang ru >"$work/program.log" 2>&1 &
 program_pid=$!
 wait_for visible_window '^Quarvelle v1.5 RC1$' || fail "the main window did not appear"
 main=$(visible_window '^Quarvelle v1.5 RC1$')
@@ -89,27 +94,35 @@ menu=$((mh - 294))
 
 # Qt's open dialog, in Russian where Debian's Qt translations are installed.
 open_title='^(Открыть|Open)$'
-# SpeedButton1, the add button, in GroupBox1 at 8, 237, 33 x 28.
-xdotool mousemove $((mx + 8 + 16)) $((my + menu + 237 + 14)) click 1
-wait_for visible_window "$open_title" || fail "the open dialog did not appear"
-dialog=$(visible_window "$open_title")
-xdotool windowfocus --sync "$dialog" 2>/dev/null || true
-sleep 0.5
-# Letters outside the keymap need a keycode remapped for each; Qt follows that only slowly.
-xdotool type --delay 5 "\"$work/photos/first.jpg\" \"$work/photos/"
-xdotool type --delay 150 "второй"
-xdotool type --delay 5 ".jpg\" \"$work/photos/third.JPG\""
-sleep 0.3
-xdotool key Return
 dialog_gone() { [ -z "$(visible_window "$open_title")" ]; }
-if ! wait_for dialog_gone; then
-  # A completion popup may have taken the first Return.
+# Lists photos through the open dialog: types the text given, which names them quoted.
+add_photos() {
+  # SpeedButton1, the add button, in GroupBox1 at 8, 237, 33 x 28.
+  xdotool mousemove $((mx + 8 + 16)) $((my + menu + 237 + 14)) click 1
+  wait_for visible_window "$open_title" || fail "the open dialog did not appear"
+  dialog=$(visible_window "$open_title")
+  xdotool windowfocus --sync "$dialog" 2>/dev/null || true
+  sleep 0.5
+  "$@"
+  sleep 0.3
   xdotool key Return
-  wait_for dialog_gone || fail "the open dialog did not accept the typed paths"
-fi
+  if ! wait_for dialog_gone; then
+    # A completion popup may have taken the first Return.
+    xdotool key Return
+    wait_for dialog_gone || fail "the open dialog did not accept the typed paths"
+  fi
+}
+type_first_three() {
+  # Letters outside the keymap need a keycode remapped for each; Qt follows that only slowly.
+  xdotool type --delay 5 "\"$work/photos/first.jpg\" \"$work/photos/"
+  xdotool type --delay 150 "второй"
+  xdotool type --delay 5 ".jpg\" \"$work/photos/third.JPG\""
+}
+add_photos type_first_three
 
 # SpeedButton5, "Старт!", in GroupBox2 (208, 0) at 8, 80, 89 x 33.
-xdotool mousemove $((mx + 208 + 8 + 44)) $((my + menu + 80 + 16)) click 1
+press_start() { xdotool mousemove $((mx + 208 + 8 + 44)) $((my + menu + 80 + 16)) click 1; }
+press_start
 wait_for visible_window '^Ручная обработка$' || fail "the crop window did not appear after Start"
 
 expected=(first-176x220.JPG vtoroy-176x220.JPG third-176x220.JPG)
@@ -135,6 +148,73 @@ for name in "${expected[@]}"; do
   [ "$size" = "176x220" ] || fail "$name is $size, expected 176x220"
 done
 
+# An added size: "Настройки" (SpeedButton6, GroupBox2 at 96, 80, 89 x 33), then the settings
+# window's add button (481, 12, 24 x 22) and the size typed into the size box.
+xdotool mousemove $((mx + 208 + 96 + 44)) $((my + menu + 80 + 16)) click 1
+wait_for visible_window '^Настройки$' || fail "the settings window did not appear"
+settings=$(visible_window '^Настройки$')
+read -r sx sy _ _ < <(geometry "$settings")
+xdotool mousemove $((sx + 481 + 12)) $((sy + 12 + 11)) click 1
+wait_for visible_window '^Добавить размер$' || fail "the size box did not appear"
+xdotool windowfocus --sync "$(visible_window '^Добавить размер$')" 2>/dev/null || true
+sleep 0.3
+xdotool type --delay 20 "1080x2400"
+xdotool key Return
+size_box_gone() { [ -z "$(visible_window '^Добавить размер$')" ]; }
+wait_for size_box_gone || fail "the size box did not take 1080x2400"
+wait_for grep -q '^added=1080x2400$' "$work/config/Quarvelle/Quarvelle.conf" ||
+  fail "1080x2400 is not kept in $work/config/Quarvelle/Quarvelle.conf"
+# "Применить" (348, 272, 71 x 25).
+xdotool mousemove $((sx + 348 + 35)) $((sy + 272 + 12)) click 1
+wait_for eval '[ -z "$(visible_window "^Настройки$")" ]' || fail "the settings window did not close"
+
+"$photo" make "$work/photos/big1.jpg" 3000 2000 || exit 1
+cp "$work/photos/big1.jpg" "$work/photos/big2.jpg"
+type_large_two() { xdotool type --delay 5 "\"$work/photos/big1.jpg\" \"$work/photos/big2.jpg\""; }
+add_photos type_large_two
+press_start
+# 176x220 first, pressed anywhere on the frame.
+for name in big1 big2; do
+  wait_for visible_window '^Ручная обработка$' || fail "no crop window for $name at 176x220"
+  crop=$(visible_window '^Ручная обработка$')
+  read -r cx cy cw ch < <(geometry "$crop")
+  xdotool mousemove $((cx + cw / 2)) $((cy + ch / 2))
+  sleep 0.3
+  xdotool click 1
+  wait_for test -s "$home/$name-176x220.JPG" || fail "$name did not give $name-176x220.JPG"
+  sleep 0.3
+done
+
+# 3000 x 2000 is fitted to 3600 x 2400 for 1080x2400; without a window manager the whole
+# screen is room, so the view is 1600 x 1067 (4/9), the frame 480 wide and its positions
+# 0 .. 1120 stand for the offsets 0 .. 2520.
+read -r fitted < <("$cut" --size 1080x2400 --offset 0 "$work/photos/big1.jpg" "$work/ref-0.jpg" | sed -n 's/.*display=\([0-9]*\)x.*/\1/p')
+[ "$fitted" = 3600 ] || fail "quarvelle-cut fits 3000 x 2000 to a width of $fitted, not 3600"
+last=$((fitted - 1080))
+"$cut" --size 1080x2400 --offset "$last" "$work/photos/big1.jpg" "$work/ref-last.jpg" >/dev/null ||
+  fail "quarvelle-cut failed at offset $last"
+n=0
+for name in big1 big2; do
+  wait_for visible_window '^Ручная обработка — 44%$' || fail "no scaled crop window (44%) for $name at 1080x2400"
+  crop=$(visible_window '^Ручная обработка — 44%$')
+  read -r cx cy cw ch < <(geometry "$crop")
+  [ "$cx" -ge 0 ] && [ "$cy" -ge 0 ] && [ $((cx + cw)) -le 1600 ] && [ $((cy + ch)) -le 1200 ] ||
+    fail "the scaled crop window at $cx,$cy ${cw}x$ch leaves the screen of 1600 x 1200"
+  [ "$cw" -eq 1600 ] && [ "$ch" -eq 1067 ] || fail "the scaled crop window is ${cw}x$ch, not 1600x1067"
+  frame=$(((1080 * cw * 2 + fitted) / (2 * fitted)))
+  # The frame's centre follows the pointer: at the left end, then at the right end.
+  if [ "$n" -eq 0 ]; then x=$((cx + frame / 2)); else x=$((cx + cw - frame + frame / 2)); fi
+  xdotool mousemove "$x" $((cy + ch / 2))
+  sleep 0.3
+  xdotool click 1
+  wait_for test -s "$home/$name-1080x2400.JPG" || fail "$name did not give $name-1080x2400.JPG"
+  n=$((n + 1))
+done
+crop_gone() { [ -z "$(visible_window '^Ручная обработка')" ]; }
+wait_for crop_gone || fail "the crop window is still shown after the job at 1080x2400"
+cmp -s "$home/big1-1080x2400.JPG" "$work/ref-0.jpg" || fail "the press at the left end did not cut at offset 0"
+cmp -s "$home/big2-1080x2400.JPG" "$work/ref-last.jpg" || fail "the press at the right end did not cut at offset $last"
+
 # "Выйти", the last item of the menu "Файлы", closes the main window and ends the program.
 xdotool mousemove $((mx + 20)) $((my + menu / 2)) click 1
 sleep 0.5
@@ -147,4 +227,4 @@ wait "$program_pid"
 status=$?
 program_pid=
 [ "$status" -eq 0 ] || fail "the program ended with status $status"
-echo "e2e: 3 photos, 3 wallpapers of 176x220 written and read back"
+echo "e2e: 3 photos, 3 wallpapers of 176x220 written and read back; 2 large photos at 176x220 and an added 1080x2400, cut at both ends of a scaled window"

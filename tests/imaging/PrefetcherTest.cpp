@@ -65,7 +65,8 @@ protected:
   }
 
   // Opens previous and then path in a fresh model, the second through prefetched if given.
-  TOutcome Open(const std::string& previous, const std::string& path, TTarget target, TPrefetcher* prefetched) {
+  TOutcome Open(const std::string& previous, const std::string& path, TTarget target, TPrefetcher* prefetched,
+                TPixelImage* prepared = nullptr) {
     TCropModel model;
     TCountingView view;
     int snapshots = 0;
@@ -94,6 +95,8 @@ protected:
     outcome.frame = {f.left, f.top, f.width, f.height};
     outcome.view = {view.DisplayWidth(), view.DisplayHeight(), view.calls};
     outcome.snapshots = snapshots;
+    if (prepared)
+      *prepared = model.preparedView;
     return outcome;
   }
 
@@ -224,6 +227,7 @@ TEST_F(PrefetcherTest, OpenfileLeavesTheSameStateAndErrorsWithPrefetch) {
     TTarget target;
     std::string error;
     int hits; // whether the background's file was used
+    int fittedHits = hits; // the same, when the background also fits the picture
   };
   const TCase cases[] = {
       {Jpeg("wide.jpg", {640, 480}), {320, 240, 0}, "", 1},
@@ -235,8 +239,9 @@ TEST_F(PrefetcherTest, OpenfileLeavesTheSameStateAndErrorsWithPrefetch) {
       {dir / "text.jpg", {120, 96, 0}, "JPEG error #53", 0},
       // Read, then refused in the decode.
       {Jpeg("cmyk.jpg", {.width = 16, .height = 16, .components = 4}), {120, 96, 0}, "JPEG error #27", 0},
-      // Decoded in the background, then refused by the resize.
-      {Jpeg("line.jpg", {40, 1}), {120, 96, 0}, "Scan line index out of range", 1},
+      // Decoded in the background, then refused by the resize (which, fitting there too,
+      // leaves the file to be read in its turn).
+      {Jpeg("line.jpg", {40, 1}), {120, 96, 0}, "Scan line index out of range", 1, 0},
       // Tagged, turned or not as the snapshot says.
       {Tagged("turned.jpg", {.width = 301, .height = 97, .progressive = true}, 6), {176, 220, 0, true}, "", 1},
       {Tagged("stored.jpg", {.width = 301, .height = 97}, 7), {176, 220, 0, false}, "", 1},
@@ -256,6 +261,25 @@ TEST_F(PrefetcherTest, OpenfileLeavesTheSameStateAndErrorsWithPrefetch) {
     // Asked for nothing, it reads as usual.
     EXPECT_EQ(Open(previous, c.path, c.target, &prefetcher), read);
     EXPECT_EQ(prefetcher.Hits(), c.hits);
+
+    // Fitted in the background for a window whose screen has room for 60 x 60: the same
+    // state, and the view the window shows, its longer side 60.
+    TPrefetcher fitting(kNoSettling);
+    fitting.Request(c.path, c.target.orientByExif, {c.target.width, c.target.height, {60, 60}, 1});
+    fitting.Wait();
+    TPixelImage prepared;
+    EXPECT_EQ(Open(previous, c.path, c.target, &fitting, &prepared), read);
+    EXPECT_EQ(fitting.Hits(), c.fittedHits);
+    if (c.fittedHits > 0)
+      EXPECT_EQ(std::max(prepared.Width(), prepared.Height()), 60);
+    else
+      EXPECT_EQ(prepared.Width(), 0);
+    // Fitted to another size, it is taken but fitted again in the open.
+    TPrefetcher other(kNoSettling);
+    other.Request(c.path, c.target.orientByExif, {c.target.width + 1, c.target.height + 1, {60, 60}, 1});
+    other.Wait();
+    EXPECT_EQ(Open(previous, c.path, c.target, &other, &prepared), read);
+    EXPECT_EQ(prepared.Width(), 0);
   }
 }
 

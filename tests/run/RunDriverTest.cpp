@@ -175,15 +175,21 @@ TEST_F(RunDriverTest, FollowingIndexIsTheFileTheNextSaveOpens) {
   settings.resolutionItems[k240x320].checked = true;
   Start();
   std::vector<int32_t> named, opened;
+  std::vector<TResolution> sized, cut;
   while (env.visible) {
     if (named.size() == 4)
       env.RemoveLast();
     named.push_back(driver.FollowingIndex());
+    sized.push_back(driver.FollowingSize());
     Confirm();
     opened.push_back(env.visible ? driver.fileIndex() : -1);
+    cut.push_back(env.visible ? TResolution{state.targetWidth, state.targetHeight} : TResolution{});
   }
   EXPECT_EQ(named, (std::vector<int32_t>{1, 2, 0, 1, -1}));
   EXPECT_EQ(opened, named);
+  // The size it is read ahead for: 176x220 within the first pass, 240x320 from its last file.
+  EXPECT_EQ(sized, (std::vector<TResolution>{{176, 220}, {176, 220}, {240, 320}, {240, 320}, {0, 0}}));
+  EXPECT_EQ(cut, sized);
 }
 
 // --- Start during and after a run ---
