@@ -19,6 +19,7 @@
 #include <exception>
 
 #include "Controls.h"
+#include "JobTexts.h"
 #include "imaging/JPEGImage.h"
 #include "imaging/Orientation.h"
 
@@ -53,7 +54,7 @@ TPictureOpenDialog::TPictureOpenDialog(QWidget* owner) : QFileDialog(owner) {
   setOption(QFileDialog::DontUseNativeDialog, true);
   setFileMode(QFileDialog::ExistingFiles);
   setAcceptMode(QFileDialog::AcceptOpen);
-  setNameFilter(QString::fromUtf8(kPictureFilter));
+  setNameFilter(tr(kPictureFilter));
   // Photos from cameras end in .JPG: the patterns must match whatever the case.
   setFilter(filter() & ~QDir::CaseSensitive);
 
@@ -96,12 +97,13 @@ void TPictureOpenDialog::ShowPreview(const QString& path) {
     }
   }
   if (image.isNull()) {
-    caption_->setText(QStringLiteral("Picture:"));
+    caption_->setText(tr("Picture:"));
     picture_->setPixmap(QPixmap());
-    picture_->setText(QStringLiteral("(None)"));
+    picture_->setText(tr("(None)"));
     return;
   }
-  caption_->setText(QString::asprintf(" (%dx%d)", width, height));
+  //: The previewed picture's width and height.
+  caption_->setText(tr(" (%1x%2)").arg(width).arg(height));
   const QSize room = picture_->contentsRect().size();
   picture_->setPixmap(QPixmap::fromImage(
       image.size().boundedTo(room) == image.size() ? image
@@ -129,8 +131,8 @@ TInputBoxDialog::TInputBoxDialog(const QString& caption, const QString& prompt, 
   label->setBuddy(edit_);
 
   auto* buttons = new QDialogButtonBox(this);
-  QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-  buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+  QPushButton* ok = buttons->addButton(tr("OK"), QDialogButtonBox::AcceptRole);
+  buttons->addButton(tr("Cancel"), QDialogButtonBox::RejectRole);
   ok->setDefault(true);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -205,15 +207,15 @@ std::optional<std::string> TQtDialogs::BrowseFolder(QWidget* owner, const std::s
 }
 
 void TQtDialogs::MessageBox(const std::string& text) {
-  QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), QString::fromStdString(text), QMessageBox::Ok);
-  box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+  QMessageBox box(QMessageBox::Critical, tr("Error"), JobText(text), QMessageBox::Ok);
+  box.button(QMessageBox::Ok)->setText(tr("OK"));
   box.setWindowModality(Qt::ApplicationModal);
   box.exec();
 }
 
 std::string TQtDialogs::InputBox(const std::string& caption, const std::string& prompt,
                                  const std::string& defaultText) {
-  TInputBoxDialog dialog(QString::fromStdString(caption), QString::fromStdString(prompt),
+  TInputBoxDialog dialog(JobText(caption), JobText(prompt),
                          QString::fromStdString(defaultText));
   dialog.setWindowModality(Qt::ApplicationModal);
   dialog.exec();

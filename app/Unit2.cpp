@@ -81,7 +81,7 @@ std::string DroppedText(const TDroppedSize& dropped) {
 
 TForm2::TForm2(TForm1& main) : QWidget(&main, Qt::Tool), main_(main) {
   setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-  setWindowTitle(QString::fromUtf8(kSettingsCaption));
+  setWindowTitle(tr(kSettingsCaption));
   setFont(FormFont());
   setFixedSize(kSettingsClientWidth, kSettingsClientHeight);
   ListKeptSizes();
@@ -95,9 +95,9 @@ TForm2::TForm2(TForm1& main) : QWidget(&main, Qt::Tool), main_(main) {
 }
 
 void TForm2::CreateControls() {
-  GroupBox1 = new QGroupBox(QStringLiteral("Настройки процесса:"), this);
+  GroupBox1 = new QGroupBox(tr("Настройки процесса:"), this);
   GroupBox1->setGeometry(0, 0, 337, 129);
-  Label2 = Label(GroupBox1, QStringLiteral("Сжатие JPEG"), {16, 24, 68, 13});
+  Label2 = Label(GroupBox1, tr("Сжатие JPEG"), {16, 24, 68, 13});
   TrackBar1 = new QSlider(Qt::Horizontal, GroupBox1);
   TrackBar1->setGeometry(8, 48, 321, 33);
   TrackBar1->setRange(0, 100);
@@ -106,26 +106,26 @@ void TForm2::CreateControls() {
   TrackBar1->setTickInterval(1);
   TrackBar1->setSingleStep(1);
   TrackBar1->setPageStep(2);
-  Label3 = Label(GroupBox1, QStringLiteral("Сжатие:"), {16, 80, 41, 13});
+  Label3 = Label(GroupBox1, tr("Сжатие:"), {16, 80, 41, 13});
   Label4 = Label(GroupBox1, QString(), {64, 80, 14, 13});
-  CheckBox7 = CheckBox(GroupBox1, QStringLiteral("Поворачивать по EXIF"), {8, 102, 145, 17}, values_.orientByExifBox);
+  CheckBox7 = CheckBox(GroupBox1, tr("Поворачивать по EXIF"), {8, 102, 145, 17}, values_.orientByExifBox);
 
-  GroupBox2 = new QGroupBox(QStringLiteral("Настройки сохранения:"), this);
+  GroupBox2 = new QGroupBox(tr("Настройки сохранения:"), this);
   GroupBox2->setGeometry(0, 136, 337, 161);
-  CheckBox2 = CheckBox(GroupBox2, QStringLiteral("Запрашивать имя для каждого файла"), {8, 16, 289, 17},
+  CheckBox2 = CheckBox(GroupBox2, tr("Запрашивать имя для каждого файла"), {8, 16, 289, 17},
                        values_.askNameBox);
-  CheckBox5 = CheckBox(GroupBox2, QStringLiteral("Добавлять преффикс"), {8, 40, 129, 17}, values_.prefixBox);
+  CheckBox5 = CheckBox(GroupBox2, tr("Добавлять преффикс"), {8, 40, 129, 17}, values_.prefixBox);
   Edit1 = new QLineEdit(QString::fromStdString(values_.prefixText), GroupBox2);
   Edit1->setGeometry(144, 40, 177, 21);
-  CheckBox6 = CheckBox(GroupBox2, QStringLiteral("Добавлять суффикс"), {8, 64, 137, 17}, values_.suffixBox);
+  CheckBox6 = CheckBox(GroupBox2, tr("Добавлять суффикс"), {8, 64, 137, 17}, values_.suffixBox);
   Edit2 = new QLineEdit(QString::fromStdString(values_.suffixText), GroupBox2);
   Edit2->setGeometry(144, 64, 177, 21);
-  CheckBox4 = CheckBox(GroupBox2, QStringLiteral("Добавлять разрешение в конце имени"), {8, 88, 233, 17},
+  CheckBox4 = CheckBox(GroupBox2, tr("Добавлять разрешение в конце имени"), {8, 88, 233, 17},
                        values_.appendResolutionBox);
-  CheckBox3 = CheckBox(GroupBox2, QStringLiteral("Транслитерировать имя"), {8, 112, 249, 17},
+  CheckBox3 = CheckBox(GroupBox2, tr("Транслитерировать имя"), {8, 112, 249, 17},
                        values_.transliterateBox);
 
-  Label1 = Label(this, QStringLiteral("Резать следующие\nразрешения:"), {344, 8, 97, 26});
+  Label1 = Label(this, tr("Резать следующие\nразрешения:"), {344, 8, 97, 26});
   resol = new QListWidget(this);
   resol->setGeometry(344, 40, 161, 177);
   resol->setItemDelegate(new TItemHeightDelegate(13, resol));
@@ -140,11 +140,11 @@ void TForm2::CreateControls() {
   resol->installEventFilter(this);
   CheckBox1 = CheckBox(this, QString(), {344, 224, 17, 17}, values_.folderPerResolutionBox);
   // Not a buddy of CheckBox1: a click on the caption leaves the box alone.
-  Label5 = Label(this, QStringLiteral("Сохранять каждый тип\nРазрешений в \nСобствующей папке"), {368, 224, 116, 39});
+  Label5 = Label(this, tr("Сохранять каждый тип\nРазрешений в \nСобствующей папке"), {368, 224, 116, 39});
   Bevel1 = new TBevel(this, true);
   Bevel1->setGeometry(344, 264, 169, 9);
-  SpeedButton2 = SpeedButton(this, QStringLiteral("Применить"), {348, 272, 71, 25});
-  SpeedButton1 = SpeedButton(this, QStringLiteral("Отмена"), {434, 272, 71, 25});
+  SpeedButton2 = SpeedButton(this, tr("Применить"), {348, 272, 71, 25});
+  SpeedButton1 = SpeedButton(this, tr("Отмена"), {434, 272, 71, 25});
   // The main window's add glyph, beside the heading of the list, above its right end.
   SpeedButton3 = new TSpeedButton(this, {481, 12, 24, 22}, AddGlyph(), QString());
   SpeedButton3->setToolTip(QStringLiteral("Добавить размер…"));
@@ -302,7 +302,8 @@ void TForm2::Reflect(TSettingsField field) {
 void TForm2::FormShow() { main_.SetParams(); }
 
 void TForm2::TrackBar1Change() {
-  Label4->setText(QString::number(TrackBar1->value()) + QLatin1Char('%'));
+  //: The compression slider's position in percent.
+  Label4->setText(tr("%1%").arg(TrackBar1->value()));
   // The caption sizes itself to its text, as it did for "0%".
   FitText(Label4);
 }

@@ -53,7 +53,7 @@ void TFrameShape::mousePressEvent(QMouseEvent* event) {
 
 TForm3::TForm3(TForm1& main) : QWidget(&main, Qt::Tool), main_(main) {
   setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-  setWindowTitle(QString::fromUtf8(kCropCaption));
+  setWindowTitle(tr(kCropCaption));
   setFont(FormFont());
   setFixedSize(kCropInitialWidth, kCropInitialHeight);
 
