@@ -146,9 +146,9 @@ TInputBoxDialog::TInputBoxDialog(const QString& caption, const QString& prompt, 
 }
 
 TSizeBoxDialog::TSizeBoxDialog(const std::vector<std::string>& offered, QWidget* owner) : QDialog(owner) {
-  setWindowTitle(QStringLiteral("Добавить размер"));
+  setWindowTitle(tr("Добавить размер"));
   auto* column = new QVBoxLayout(this);
-  auto* label = new QLabel(QStringLiteral("Размер экрана, ширина x высота:"), this);
+  auto* label = new QLabel(tr("Размер экрана, ширина x высота:"), this);
   sizes_ = new QComboBox(this);
   sizes_->setEditable(true);
   // What is typed is checked by the settings window, not put into this list.
@@ -157,12 +157,12 @@ TSizeBoxDialog::TSizeBoxDialog(const std::vector<std::string>& offered, QWidget*
     sizes_->addItem(QString::fromStdString(size));
   sizes_->setCurrentIndex(-1);
   sizes_->setEditText(QString());
-  sizes_->lineEdit()->setPlaceholderText(QStringLiteral("например, 1080x2400"));
+  sizes_->lineEdit()->setPlaceholderText(tr("например, 1080x2400"));
   label->setBuddy(sizes_);
 
   auto* buttons = new QDialogButtonBox(this);
-  QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-  buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole);
+  QPushButton* ok = buttons->addButton(tr("OK"), QDialogButtonBox::AcceptRole);
+  buttons->addButton(tr("Отмена"), QDialogButtonBox::RejectRole);
   ok->setDefault(true);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

@@ -88,6 +88,8 @@ private:
 // The size box: a prompt above an editable list of sizes, starting empty, "OK" (default)
 // and "Отмена".
 class TSizeBoxDialog : public QDialog {
+  Q_OBJECT
+
 public:
   TSizeBoxDialog(const std::vector<std::string>& offered, QWidget* owner = nullptr);
 

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -44,19 +45,22 @@ QToolButton* SpeedButton(QWidget* parent, const QString& caption, const QRect& b
   return new TSpeedButton(parent, bounds, QPixmap(), caption);
 }
 
-// What the message box says of a size it does not take.
+// What the message box says of a size it does not take, in the interface's language.
 std::string RefusalText(TSizeRefusal refusal) {
   switch (refusal) {
   case TSizeRefusal::none:
     break;
   case TSizeRefusal::empty:
-    return "Размер не введён";
+    return QCoreApplication::translate("qv::TForm2", "Размер не введён").toStdString();
   case TSizeRefusal::notWxH:
-    return "Размер пишется как ширина x высота, например 1080x2400";
+    return QCoreApplication::translate("qv::TForm2", "Размер пишется как ширина x высота, например 1080x2400")
+        .toStdString();
   case TSizeRefusal::sideOutOfRange:
-    return "Ширина и высота должны быть от 1 до " + std::to_string(kMaxSizeSide);
+    return QCoreApplication::translate("qv::TForm2", "Ширина и высота должны быть от 1 до %1")
+        .arg(kMaxSizeSide)
+        .toStdString();
   case TSizeRefusal::repeated:
-    return "Размер уже есть в списке";
+    return QCoreApplication::translate("qv::TForm2", "Размер уже есть в списке").toStdString();
   }
   return {};
 }
@@ -135,7 +139,7 @@ void TForm2::CreateControls() {
     ResolutionRow(item)->setCheckState(Qt::Unchecked);
   resol->setContextMenuPolicy(Qt::CustomContextMenu);
   PopupMenu1 = new QMenu(resol);
-  N1 = PopupMenu1->addAction(QStringLiteral("Удалить"));
+  N1 = PopupMenu1->addAction(tr("Удалить"));
   // The Delete key does the same (eventFilter).
   resol->installEventFilter(this);
   CheckBox1 = CheckBox(this, QString(), {344, 224, 17, 17}, values_.folderPerResolutionBox);
@@ -147,7 +151,7 @@ void TForm2::CreateControls() {
   SpeedButton1 = SpeedButton(this, tr("Отмена"), {434, 272, 71, 25});
   // The main window's add glyph, beside the heading of the list, above its right end.
   SpeedButton3 = new TSpeedButton(this, {481, 12, 24, 22}, AddGlyph(), QString());
-  SpeedButton3->setToolTip(QStringLiteral("Добавить размер…"));
+  SpeedButton3->setToolTip(tr("Добавить размер…"));
 
   for (QWidget* quiet : std::initializer_list<QWidget*>{GroupBox1, GroupBox2, Label1, Label2, Label3, Label4, Label5})
     quiet->setFocusPolicy(Qt::NoFocus);

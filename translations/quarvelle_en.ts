@@ -140,12 +140,41 @@ its own folder</translation>
         <source>Настройки</source>
         <translation>Settings</translation>
     </message>
+    <message>
+        <source>Размер не введён</source>
+        <translation>No size entered</translation>
+    </message>
+    <message>
+        <source>Размер пишется как ширина x высота, например 1080x2400</source>
+        <translation>Enter the size as width x height, for example 1080x2400</translation>
+    </message>
+    <message>
+        <source>Ширина и высота должны быть от 1 до %1</source>
+        <translation>Width and height must be between 1 and %1</translation>
+    </message>
+    <message>
+        <source>Размер уже есть в списке</source>
+        <translation>This size is already in the list</translation>
+    </message>
+    <message>
+        <source>Удалить</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>Добавить размер…</source>
+        <translation>Add a size…</translation>
+    </message>
 </context>
 <context>
     <name>qv::TForm3</name>
     <message>
         <source>Ручная обработка</source>
         <translation>Manual crop</translation>
+    </message>
+    <message>
+        <source>%1 — %2%</source>
+        <extracomment>The crop window&apos;s caption when the picture is shown scaled down, and the scale.</extracomment>
+        <translation>%1 — %2%</translation>
     </message>
 </context>
 <context>
@@ -157,6 +186,17 @@ its own folder</translation>
     <message>
         <source>Cancel</source>
         <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>qv::TKeptSizes</name>
+    <message>
+        <source>Список размеров не сохранён: файл «%1» не удалось прочитать при запуске, и он был бы записан без них</source>
+        <translation>The list of sizes was not saved: the file “%1” could not be read at start-up, and saving now would lose the sizes kept in it</translation>
+    </message>
+    <message>
+        <source>Список размеров не сохранён в файл «%1»</source>
+        <translation>The list of sizes was not saved to the file “%1”</translation>
     </message>
 </context>
 <context>
@@ -195,6 +235,29 @@ its own folder</translation>
     <message>
         <source>OK</source>
         <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>qv::TSizeBoxDialog</name>
+    <message>
+        <source>Добавить размер</source>
+        <translation>Add a size</translation>
+    </message>
+    <message>
+        <source>Размер экрана, ширина x высота:</source>
+        <translation>Screen size, width x height:</translation>
+    </message>
+    <message>
+        <source>например, 1080x2400</source>
+        <translation>for example, 1080x2400</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
     </message>
 </context>
 </TS>

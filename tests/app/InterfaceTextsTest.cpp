@@ -30,6 +30,7 @@
 
 #include "AppTestSupport.h"
 #include "Controls.h"
+#include "KeptSizes.h"
 #include "Language.h"
 #include "job/Errors.h"
 
@@ -127,6 +128,10 @@ QStringList Faults(QWidget& window, const QString& name, bool translated) {
       faults << name + ": " + what + " \"" + text + "\" is not translated";
   };
   russian("title", window.windowTitle());
+  // The menu bar's menus and the context menus, shown or not.
+  for (const QMenu* menu : window.findChildren<QMenu*>())
+    for (const QAction* item : menu->actions())
+      russian("menu item", item->text());
   QList<QWidget*> widgets = window.findChildren<QWidget*>();
   widgets.prepend(&window);
   for (QWidget* widget : widgets) {
@@ -144,9 +149,6 @@ QStringList Faults(QWidget& window, const QString& name, bool translated) {
         russian("menu", menu->text());
         if (!bar->rect().contains(bar->actionGeometry(menu)))
           faults << name + ": menu \"" + menu->text() + "\" does not fit the menu bar";
-        if (menu->menu())
-          for (QAction* item : menu->menu()->actions())
-            russian("menu item", item->text());
       }
     }
     const std::optional<TMeasure> measure = Measure(*widget);
@@ -164,27 +166,30 @@ QStringList Faults(QWidget& window, const QString& name, bool translated) {
   return faults;
 }
 
-// Calls open, which shows a modal dialog and waits for it; once the dialog is up, answer
-// gets it, and whatever answer does, the dialog is closed after it.
-void WithDialog(const std::function<void()>& open, const std::function<void(QDialog&)>& answer) {
-  bool answered = false;
+using TAnswer = std::function<void(QDialog&)>;
+
+// Calls open, which shows modal dialogs one after another and waits for each; each dialog
+// that comes up gets the next answer, and whatever that does, the dialog is closed after it.
+void WithDialogs(const std::function<void()>& open, const std::vector<TAnswer>& answers) {
+  size_t answered = 0;
   QTimer poll;
   poll.setInterval(5);
   QObject::connect(&poll, &QTimer::timeout, [&] {
+    // A dialog answered is hidden, even while it is still on its way out.
     auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-    if (answered || !dialog || !dialog->isVisible())
+    if (answered == answers.size() || !dialog || !dialog->isVisible())
       return;
-    answered = true;
-    poll.stop();
     QCoreApplication::sendPostedEvents();
-    answer(*dialog);
+    answers[answered++](*dialog);
     if (dialog->isVisible())
       dialog->reject();
   });
   poll.start();
   open();
-  EXPECT_TRUE(answered) << "no dialog came up";
+  EXPECT_EQ(answered, answers.size()) << "fewer dialogs came up than were expected";
 }
+
+void WithDialog(const std::function<void()>& open, const TAnswer& answer) { WithDialogs(open, {answer}); }
 
 // Brings one program to every window and dialog it shows, in the order a user meets them,
 // and gives what Faults finds in each; looked counts them.
@@ -194,13 +199,16 @@ QStringList WalkTheProgram(bool translated, int& looked) {
   WriteJpeg(photo.toStdString(), {.width = 300, .height = 200});
   const QString output = folder.path() + "/out";
   std::filesystem::create_directory(output.toStdString());
+  // Beneath a file, so that an added size cannot be kept and the error box says so.
+  const std::string unkeepable = photo.toStdString() + "/Quarvelle.conf";
 
   TQtDialogs dialogs;
   TQtErrorBox errorBox;
   TScriptedPointer pointer;
   TPosixOpenTest openTest;
   TPosixFolderMaker folders;
-  TAppServices services{dialogs, errorBox, pointer, openTest, folders};
+  TKeptSizes keptSizes(unkeepable, [](const std::string&) {});
+  TAppServices services{dialogs, errorBox, pointer, openTest, folders, keptSizes};
   TApplicationWindows windows(services);
   TForm1& form1 = windows.Form1;
   TForm2& form2 = windows.Form2;
@@ -221,6 +229,13 @@ QStringList WalkTheProgram(bool translated, int& looked) {
       dialog.accept();
     };
   };
+  const auto typeSize = [](const QString& typed) {
+    return [typed](QDialog& dialog) {
+      dynamic_cast<TSizeBoxDialog&>(dialog).Sizes()->setEditText(typed);
+      dialog.accept();
+    };
+  };
+  const auto typeName = [](QDialog& dialog) { dialog.findChild<QLineEdit*>()->setText(QStringLiteral("frost")); };
   struct TScene {
     const char* name;
     std::function<void()> run;
@@ -273,18 +288,42 @@ QStringList WalkTheProgram(bool translated, int& looked) {
          WithDialog([&] { form1.SpeedButton5->click(); }, lookAndAccept("message box, no resolution"));
          form2.resol->item(kDefaultResolutionIndex)->setCheckState(Qt::Checked);
        }},
-      {"crop window and the name input box",
+      {"add-size box, and the error box of a size list that cannot be kept",
        [&] {
+         WithDialogs([&] { form2.SpeedButton3->click(); },
+                     {[&](QDialog& dialog) {
+                        look(dialog, "add-size box");
+                        typeSize("1080x2400")(dialog);
+                      },
+                      lookAndAccept("error box, sizes not kept")});
+         ASSERT_EQ(form2.resol->count(), kResolutionCount + 1);
+       }},
+      {"message boxes of the sizes refused",
+       [&] {
+         for (const QString typed : {"1080x2400", "", "1080 x", "0x2400"})
+           WithDialogs([&] { form2.SpeedButton3->click(); },
+                       {typeSize(typed), lookAndAccept("message box, size \"" + typed + "\" refused")});
+         EXPECT_EQ(form2.resol->count(), kResolutionCount + 1);
+       }},
+      {"crop window, scaled crop window and the name input box",
+       [&] {
+         // Both 176x220 and the added 1080x2400, which is shown scaled on this screen.
          form2.CheckBox2->setChecked(true);
          form2.SpeedButton2->click();
          form1.SpeedButton5->click();
          ASSERT_TRUE(windows.Form3.isVisible());
          look(windows.Form3, "crop window");
-         WithDialog([&] { windows.Form3.Shape1MouseDown(); },
-                    lookAndAccept("name input box", [](QDialog& dialog) {
-                      dialog.findChild<QLineEdit*>()->setText(QStringLiteral("frost"));
-                    }));
+         WithDialog([&] { windows.Form3.Shape1MouseDown(); }, lookAndAccept("name input box", typeName));
          EXPECT_TRUE(QFileInfo::exists(output + "/frost-176x220.JPG"));
+         ASSERT_TRUE(windows.Form3.isVisible());
+         EXPECT_TRUE(windows.Form3.windowTitle().endsWith('%')) << windows.Form3.windowTitle().toStdString();
+         look(windows.Form3, "scaled crop window");
+         WithDialog([&] { windows.Form3.Shape1MouseDown(); }, [&](QDialog& dialog) {
+           typeName(dialog);
+           dialog.accept();
+         });
+         EXPECT_TRUE(QFileInfo::exists(output + "/frost-1080x2400.JPG"));
+         EXPECT_FALSE(windows.Form3.isVisible());
        }},
       {"error box",
        [&] {
@@ -309,7 +348,7 @@ TEST(Interface, EnglishTranslatesEveryWindowAndDialogAndNoTextIsCutInEitherLangu
     int looked = 0;
     const QStringList faults = WalkTheProgram(english, looked);
     EXPECT_TRUE(faults.isEmpty()) << faults.join("\n").toStdString();
-    EXPECT_EQ(looked, 12);
+    EXPECT_EQ(looked, 19);
   }
 
   // The walk itself finds what it is there to find.
