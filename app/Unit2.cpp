@@ -45,6 +45,13 @@ QToolButton* SpeedButton(QWidget* parent, const QString& caption, const QRect& b
   return new TSpeedButton(parent, bounds, QPixmap(), caption);
 }
 
+// A field right of a check box moves right by grownBy, keeping its right edge, so that the
+// field, shown, does not cover the end of a box's text that had to grow.
+void MoveRight(QWidget* field, int grownBy) {
+  if (grownBy > 0)
+    field->setGeometry(field->geometry().adjusted(grownBy, 0, 0, 0));
+}
+
 // What the message box says of a size it does not take, in the interface's language.
 std::string RefusalText(TSizeRefusal refusal) {
   switch (refusal) {
@@ -90,7 +97,13 @@ TForm2::TForm2(TForm1& main) : QWidget(&main, Qt::Tool), main_(main) {
   setFixedSize(kSettingsClientWidth, kSettingsClientHeight);
   ListKeptSizes();
   CreateControls();
+  const int prefixBoxWidth = CheckBox5->width();
+  const int suffixBoxWidth = CheckBox6->width();
   FitTexts(this);
+  // The prefix and suffix fields stay one above the other.
+  const int grown = std::max(CheckBox5->width() - prefixBoxWidth, CheckBox6->width() - suffixBoxWidth);
+  MoveRight(Edit1, grown);
+  MoveRight(Edit2, grown);
   // The percent keeps its gap after its caption when the caption had to grow.
   Label4->move(std::max(Label4->x(), Label3->geometry().right() + 8), Label4->y());
   ConnectControls();

@@ -50,12 +50,15 @@ QString Plain(const QString& text, Qt::TextFormat format) {
   return text;
 }
 
-// The width and height a text needs, and the room its control leaves it; empty room when
-// the control draws no text.
+// The width and height a text needs, and the room its control leaves it, in the control's
+// coordinates, with the text's alignment in that room.
 struct TMeasure {
   QString text;
   QSize need;
-  QSize room;
+  QRect room;
+  Qt::Alignment alignment;
+  // Where the text is drawn, out of its room when it does not fit.
+  QRect Drawn() const { return QStyle::alignedRect(Qt::LeftToRight, alignment, need, room); }
 };
 
 // Qt's documented default: a framed label indents its text by half an "x".
@@ -73,10 +76,10 @@ std::optional<TMeasure> Measure(QWidget& widget) {
     const QString text = Plain(label->text(), label->textFormat());
     const int margin = label->margin();
     QRect room = label->contentsRect().adjusted(margin, margin, -margin, -margin);
-    room.setWidth(room.width() - EffectiveIndent(*label));
+    room.setLeft(room.left() + EffectiveIndent(*label));
     const int flags = (label->wordWrap() ? Qt::TextWordWrap : 0) | (label->buddy() ? Qt::TextShowMnemonic : 0);
     const QSize need = metrics.boundingRect(QRect(0, 0, room.width(), 1 << 20), flags, text).size();
-    return TMeasure{text, need, room.size()};
+    return TMeasure{text, need, room, label->alignment()};
   }
   if (auto* button = qobject_cast<QAbstractButton*>(&widget)) {
     if (button->text().isEmpty())
@@ -86,11 +89,14 @@ std::optional<TMeasure> Measure(QWidget& widget) {
     option.initFrom(button);
     option.text = button->text();
     QRect room;
-    if (qobject_cast<QCheckBox*>(button))
+    Qt::Alignment alignment = Qt::AlignCenter;
+    if (qobject_cast<QCheckBox*>(button)) {
       room = widget.style()->subElementRect(QStyle::SE_CheckBoxContents, &option, button);
-    else if (qobject_cast<QRadioButton*>(button))
+      alignment = Qt::AlignLeft | Qt::AlignVCenter;
+    } else if (qobject_cast<QRadioButton*>(button)) {
       room = widget.style()->subElementRect(QStyle::SE_RadioButtonContents, &option, button);
-    else if (qobject_cast<QPushButton*>(button))
+      alignment = Qt::AlignLeft | Qt::AlignVCenter;
+    } else if (qobject_cast<QPushButton*>(button))
       room = widget.style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
     else if (auto* tool = qobject_cast<QToolButton*>(button)) {
       // Qt's own tool buttons carry a text they do not draw beside their icon.
@@ -100,9 +106,10 @@ std::optional<TMeasure> Measure(QWidget& widget) {
       // Inside the two-pixel bevel.
       room = tool->rect().adjusted(2, 2, -2, -2);
     }
+    // The text goes right of the icon.
     if (!button->icon().isNull())
-      room.setWidth(room.width() - button->iconSize().width() - 4);
-    return TMeasure{button->text(), need, room.size()};
+      room.setLeft(room.left() + button->iconSize().width() + 4);
+    return TMeasure{button->text(), need, room, alignment};
   }
   if (auto* box = qobject_cast<QGroupBox*>(&widget)) {
     if (box->title().isEmpty())
@@ -114,7 +121,8 @@ std::optional<TMeasure> Measure(QWidget& widget) {
     // The title runs from where the style puts it to the box's right edge.
     const QRect label = box->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, box);
     return TMeasure{box->title(), metrics.size(Qt::TextShowMnemonic, box->title()),
-                    QSize(box->width() - label.left(), box->height())};
+                    QRect(label.left(), label.top(), box->width() - label.left(), label.height()),
+                    Qt::AlignLeft | Qt::AlignTop};
   }
   return std::nullopt;
 }
@@ -162,6 +170,22 @@ QStringList Faults(QWidget& window, const QString& name, bool translated) {
                     .arg(measure->need.height())
                     .arg(measure->room.width())
                     .arg(measure->room.height());
+    // Nor may a text run under a neighbour or out of the parent: a control grown for it.
+    QWidget* parent = widget->parentWidget();
+    if (!parent || widget->isWindow())
+      continue;
+    const QRect drawn = measure->Drawn().translated(widget->pos());
+    if (!parent->rect().contains(drawn))
+      faults << name + ": " + kind + " \"" + measure->text + "\" runs out of its " + parent->metaObject()->className();
+    for (const QObject* child : parent->children()) {
+      const auto* sibling = qobject_cast<const QWidget*>(child);
+      if (!sibling || sibling == widget || sibling->isWindow() || !sibling->isVisible())
+        continue;
+      // The designed layout lets neighbours share their edge pixels.
+      const QRect under = sibling->geometry() & drawn;
+      if (under.width() > 1 && under.height() > 1)
+        faults << name + ": " + kind + " \"" + measure->text + "\" runs under a " + sibling->metaObject()->className();
+    }
   }
   return faults;
 }
@@ -357,6 +381,7 @@ TEST(Interface, EnglishTranslatesEveryWindowAndDialogAndNoTextIsCutInEitherLangu
   untranslated->setGeometry(0, 0, 100, 20);
   auto* cut = new QCheckBox(QStringLiteral("Ask for a name for each file"), &probe);
   cut->setGeometry(0, 30, 120, 17);
+  probe.resize(400, 100);
   probe.show();
   const QStringList found = Faults(probe, "probe", true);
   ASSERT_EQ(found.size(), 2) << found.join("\n").toStdString();
