@@ -58,6 +58,18 @@ with_caption() {
     -fill white -annotate +0+3 "$(xdotool getwindowname "$1")" "$2"
 }
 
+# The crop window whose caption matches PATTERN, the pointer at NUMERATOR/5 of its width
+# and in the middle of its height: PATTERN NUMERATOR OUTPUT.
+shoot_crop() {
+  wait_for visible_window "$1"
+  local crop cx cy cw ch
+  crop=$(visible_window "$1")
+  read -r cx cy cw ch < <(geometry "$crop")
+  xdotool mousemove $((cx + cw * $2 / 5)) $((cy + ch / 2))
+  sleep 0.5
+  with_caption "$crop" "$3"
+}
+
 # One session of the program in one language: LANG_CODE, the file name suffix, the first
 # photo's name, and the captions of the open dialog, the settings window, the add-size box
 # and the crop window in that language.
@@ -109,12 +121,7 @@ shoot() {
 
   # Start: the crop window with the frame under the pointer.
   xdotool mousemove $((mx + 208 + 52)) $((my + menu + 96)) click 1
-  wait_for visible_window "^$crop_title\$"
-  crop=$(visible_window "^$crop_title\$")
-  read -r cx cy cw ch < <(geometry "$crop")
-  xdotool mousemove $((cx + cw * 2 / 3)) $((cy + ch / 2))
-  sleep 0.5
-  with_caption "$crop" "docs/crop-window$suffix.png"
+  shoot_crop "^$crop_title\$" 3 "docs/crop-window$suffix.png"
 
   # Both photos at 176x220, then the first at 1080x2400: 3840 x 2400, shown at a quarter.
   for _ in 1 2; do
@@ -125,12 +132,7 @@ shoot() {
     xdotool click 1
     sleep 0.5
   done
-  wait_for visible_window "^$crop_title — "
-  crop=$(visible_window "^$crop_title — ")
-  read -r cx cy cw ch < <(geometry "$crop")
-  xdotool mousemove $((cx + cw * 3 / 5)) $((cy + ch / 2))
-  sleep 0.5
-  with_caption "$crop" "docs/crop-window-scaled$suffix.png"
+  shoot_crop "^$crop_title — " 3 "docs/crop-window-scaled$suffix.png"
 
   kill "$program_pid" 2>/dev/null || true
   wait "$program_pid" 2>/dev/null || true
