@@ -19,6 +19,7 @@
 #include <exception>
 
 #include "Controls.h"
+#include "JobTexts.h"
 #include "imaging/JPEGImage.h"
 #include "imaging/Orientation.h"
 
@@ -53,7 +54,7 @@ TPictureOpenDialog::TPictureOpenDialog(QWidget* owner) : QFileDialog(owner) {
   setOption(QFileDialog::DontUseNativeDialog, true);
   setFileMode(QFileDialog::ExistingFiles);
   setAcceptMode(QFileDialog::AcceptOpen);
-  setNameFilter(QString::fromUtf8(kPictureFilter));
+  setNameFilter(tr(kPictureFilter));
   // Photos from cameras end in .JPG: the patterns must match whatever the case.
   setFilter(filter() & ~QDir::CaseSensitive);
 
@@ -96,12 +97,13 @@ void TPictureOpenDialog::ShowPreview(const QString& path) {
     }
   }
   if (image.isNull()) {
-    caption_->setText(QStringLiteral("Picture:"));
+    caption_->setText(tr("Picture:"));
     picture_->setPixmap(QPixmap());
-    picture_->setText(QStringLiteral("(None)"));
+    picture_->setText(tr("(None)"));
     return;
   }
-  caption_->setText(QString::asprintf(" (%dx%d)", width, height));
+  //: The previewed picture's width and height.
+  caption_->setText(tr(" (%1x%2)").arg(width).arg(height));
   const QSize room = picture_->contentsRect().size();
   picture_->setPixmap(QPixmap::fromImage(
       image.size().boundedTo(room) == image.size() ? image
@@ -129,8 +131,8 @@ TInputBoxDialog::TInputBoxDialog(const QString& caption, const QString& prompt, 
   label->setBuddy(edit_);
 
   auto* buttons = new QDialogButtonBox(this);
-  QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-  buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+  QPushButton* ok = buttons->addButton(tr("OK"), QDialogButtonBox::AcceptRole);
+  buttons->addButton(tr("Cancel"), QDialogButtonBox::RejectRole);
   ok->setDefault(true);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -144,9 +146,9 @@ TInputBoxDialog::TInputBoxDialog(const QString& caption, const QString& prompt, 
 }
 
 TSizeBoxDialog::TSizeBoxDialog(const std::vector<std::string>& offered, QWidget* owner) : QDialog(owner) {
-  setWindowTitle(QStringLiteral("Добавить размер"));
+  setWindowTitle(tr("Добавить размер"));
   auto* column = new QVBoxLayout(this);
-  auto* label = new QLabel(QStringLiteral("Размер экрана, ширина x высота:"), this);
+  auto* label = new QLabel(tr("Размер экрана, ширина x высота:"), this);
   sizes_ = new QComboBox(this);
   sizes_->setEditable(true);
   // What is typed is checked by the settings window, not put into this list.
@@ -155,12 +157,12 @@ TSizeBoxDialog::TSizeBoxDialog(const std::vector<std::string>& offered, QWidget*
     sizes_->addItem(QString::fromStdString(size));
   sizes_->setCurrentIndex(-1);
   sizes_->setEditText(QString());
-  sizes_->lineEdit()->setPlaceholderText(QStringLiteral("например, 1080x2400"));
+  sizes_->lineEdit()->setPlaceholderText(tr("например, 1080x2400"));
   label->setBuddy(sizes_);
 
   auto* buttons = new QDialogButtonBox(this);
-  QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-  buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole);
+  QPushButton* ok = buttons->addButton(tr("OK"), QDialogButtonBox::AcceptRole);
+  buttons->addButton(tr("Отмена"), QDialogButtonBox::RejectRole);
   ok->setDefault(true);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -205,15 +207,15 @@ std::optional<std::string> TQtDialogs::BrowseFolder(QWidget* owner, const std::s
 }
 
 void TQtDialogs::MessageBox(const std::string& text) {
-  QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), QString::fromStdString(text), QMessageBox::Ok);
-  box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+  QMessageBox box(QMessageBox::Critical, tr("Error"), JobText(text), QMessageBox::Ok);
+  box.button(QMessageBox::Ok)->setText(tr("OK"));
   box.setWindowModality(Qt::ApplicationModal);
   box.exec();
 }
 
 std::string TQtDialogs::InputBox(const std::string& caption, const std::string& prompt,
                                  const std::string& defaultText) {
-  TInputBoxDialog dialog(QString::fromStdString(caption), QString::fromStdString(prompt),
+  TInputBoxDialog dialog(JobText(caption), JobText(prompt),
                          QString::fromStdString(defaultText));
   dialog.setWindowModality(Qt::ApplicationModal);
   dialog.exec();

@@ -1,6 +1,7 @@
 #pragma once
 // The modal dialogs the windows use, behind one interface so tests can answer them.
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QFileDialog>
 
@@ -30,6 +31,8 @@ public:
 };
 
 class TQtDialogs : public IDialogs {
+  Q_DECLARE_TR_FUNCTIONS(qv::TQtDialogs)
+
 public:
   std::vector<std::string> OpenPictures(QWidget* owner) override;
   std::optional<std::string> BrowseFolder(QWidget* owner, const std::string& current) override;
@@ -42,10 +45,13 @@ private:
   QString pictureFolder_;
 };
 
-inline constexpr const char* kPictureFilter = "JPEG Image File (*.jpg *.jpeg)";
+// The patterns in parentheses are what the dialog filters by; a translation must keep them.
+inline constexpr const char* kPictureFilter = QT_TRANSLATE_NOOP("qv::TPictureOpenDialog", "JPEG Image File (*.jpg *.jpeg)");
 
 // Qt's own file dialog (the desktop's cannot carry a pane) with a picture preview.
 class TPictureOpenDialog : public QFileDialog {
+  Q_OBJECT
+
 public:
   explicit TPictureOpenDialog(QWidget* owner);
 
@@ -65,6 +71,8 @@ inline constexpr int kInputBoxMaxLength = 255;
 
 // A caption, a prompt above a one-line edit, "OK" (default) and "Cancel".
 class TInputBoxDialog : public QDialog {
+  Q_OBJECT
+
 public:
   TInputBoxDialog(const QString& caption, const QString& prompt, const QString& defaultText, QWidget* owner = nullptr);
 
@@ -80,6 +88,8 @@ private:
 // The size box: a prompt above an editable list of sizes, starting empty, "OK" (default)
 // and "Отмена".
 class TSizeBoxDialog : public QDialog {
+  Q_OBJECT
+
 public:
   TSizeBoxDialog(const std::vector<std::string>& offered, QWidget* owner = nullptr);
 

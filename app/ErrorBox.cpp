@@ -11,8 +11,8 @@ namespace qv {
 void TQtErrorBox::ShowError(const std::string& text) {
   QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), QString::fromStdString(text),
                   QMessageBox::Ok);
-  // No translation is loaded, but the button text is part of the design, so say it.
-  box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+  // Said by us, not left to Qt's own translation: the button text is part of the design.
+  box.button(QMessageBox::Ok)->setText(tr("OK"));
   box.setWindowModality(Qt::ApplicationModal);
   box.exec();
 }

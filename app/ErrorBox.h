@@ -1,6 +1,8 @@
 #pragma once
 // The application's error box and the one guard that every Qt-facing handler runs in.
 
+#include <QCoreApplication>
+
 #include <exception>
 #include <functional>
 #include <string>
@@ -19,6 +21,8 @@ public:
 
 // A modal critical box captioned with the application title, with one "OK".
 class TQtErrorBox : public IErrorBox {
+  Q_DECLARE_TR_FUNCTIONS(qv::TQtErrorBox)
+
 public:
   void ShowError(const std::string& text) override;
 };

@@ -1,5 +1,6 @@
 #include "KeptSizes.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -31,6 +32,13 @@ bool KeptTexts(const QVariant& value, QStringList& texts) {
     return false;
   texts = value.toStringList();
   return true;
+}
+
+// The translated text with the path's own bytes in place of its "%1".
+std::string Said(const char* source, const std::string& path) {
+  const QString text = QCoreApplication::translate("qv::TKeptSizes", source);
+  const qsizetype at = text.indexOf(QLatin1String("%1"));
+  return at < 0 ? text.toStdString() : text.left(at).toStdString() + path + text.mid(at + 2).toStdString();
 }
 
 } // namespace
@@ -89,8 +97,9 @@ std::vector<std::string> TKeptSizes::Read() {
 void TKeptSizes::Write(const std::vector<std::string>& texts) {
   const QString path = FromPath(path_);
   if (unreadable_)
-    throw Exception("Список размеров не сохранён: файл «" + path_ +
-                    "» не удалось прочитать при запуске, и он был бы записан без них");
+    throw Exception(Said(QT_TRANSLATE_NOOP("qv::TKeptSizes", "Список размеров не сохранён: файл «%1» не удалось "
+                                                           "прочитать при запуске, и он был бы записан без них"),
+                         path_));
   QStringList list;
   for (const std::string& text : texts)
     list << QString::fromStdString(text);
@@ -111,7 +120,7 @@ void TKeptSizes::Write(const std::vector<std::string>& texts) {
     kept = stat(path_.c_str(), &after) == 0 && (!existed || after.st_ino != before.st_ino || after.st_dev != before.st_dev);
   }
   if (!kept)
-    throw Exception("Список размеров не сохранён в файл «" + path_ + "»");
+    throw Exception(Said(QT_TRANSLATE_NOOP("qv::TKeptSizes", "Список размеров не сохранён в файл «%1»"), path_));
 }
 
 } // namespace qv

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -44,19 +45,29 @@ QToolButton* SpeedButton(QWidget* parent, const QString& caption, const QRect& b
   return new TSpeedButton(parent, bounds, QPixmap(), caption);
 }
 
-// What the message box says of a size it does not take.
+// A field right of a check box moves right by grownBy, keeping its right edge, so that the
+// field, shown, does not cover the end of a box's text that had to grow.
+void MoveRight(QWidget* field, int grownBy) {
+  if (grownBy > 0)
+    field->setGeometry(field->geometry().adjusted(grownBy, 0, 0, 0));
+}
+
+// What the message box says of a size it does not take, in the interface's language.
 std::string RefusalText(TSizeRefusal refusal) {
   switch (refusal) {
   case TSizeRefusal::none:
     break;
   case TSizeRefusal::empty:
-    return "Размер не введён";
+    return QCoreApplication::translate("qv::TForm2", "Размер не введён").toStdString();
   case TSizeRefusal::notWxH:
-    return "Размер пишется как ширина x высота, например 1080x2400";
+    return QCoreApplication::translate("qv::TForm2", "Размер пишется как ширина x высота, например 1080x2400")
+        .toStdString();
   case TSizeRefusal::sideOutOfRange:
-    return "Ширина и высота должны быть от 1 до " + std::to_string(kMaxSizeSide);
+    return QCoreApplication::translate("qv::TForm2", "Ширина и высота должны быть от 1 до %1")
+        .arg(kMaxSizeSide)
+        .toStdString();
   case TSizeRefusal::repeated:
-    return "Размер уже есть в списке";
+    return QCoreApplication::translate("qv::TForm2", "Размер уже есть в списке").toStdString();
   }
   return {};
 }
@@ -81,12 +92,18 @@ std::string DroppedText(const TDroppedSize& dropped) {
 
 TForm2::TForm2(TForm1& main) : QWidget(&main, Qt::Tool), main_(main) {
   setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-  setWindowTitle(QString::fromUtf8(kSettingsCaption));
+  setWindowTitle(tr(kSettingsCaption));
   setFont(FormFont());
   setFixedSize(kSettingsClientWidth, kSettingsClientHeight);
   ListKeptSizes();
   CreateControls();
+  const int prefixBoxWidth = CheckBox5->width();
+  const int suffixBoxWidth = CheckBox6->width();
   FitTexts(this);
+  // The prefix and suffix fields stay one above the other.
+  const int grown = std::max(CheckBox5->width() - prefixBoxWidth, CheckBox6->width() - suffixBoxWidth);
+  MoveRight(Edit1, grown);
+  MoveRight(Edit2, grown);
   // The percent keeps its gap after its caption when the caption had to grow.
   Label4->move(std::max(Label4->x(), Label3->geometry().right() + 8), Label4->y());
   ConnectControls();
@@ -95,9 +112,9 @@ TForm2::TForm2(TForm1& main) : QWidget(&main, Qt::Tool), main_(main) {
 }
 
 void TForm2::CreateControls() {
-  GroupBox1 = new QGroupBox(QStringLiteral("Настройки процесса:"), this);
+  GroupBox1 = new QGroupBox(tr("Настройки процесса:"), this);
   GroupBox1->setGeometry(0, 0, 337, 129);
-  Label2 = Label(GroupBox1, QStringLiteral("Сжатие JPEG"), {16, 24, 68, 13});
+  Label2 = Label(GroupBox1, tr("Сжатие JPEG"), {16, 24, 68, 13});
   TrackBar1 = new QSlider(Qt::Horizontal, GroupBox1);
   TrackBar1->setGeometry(8, 48, 321, 33);
   TrackBar1->setRange(0, 100);
@@ -106,26 +123,26 @@ void TForm2::CreateControls() {
   TrackBar1->setTickInterval(1);
   TrackBar1->setSingleStep(1);
   TrackBar1->setPageStep(2);
-  Label3 = Label(GroupBox1, QStringLiteral("Сжатие:"), {16, 80, 41, 13});
+  Label3 = Label(GroupBox1, tr("Сжатие:"), {16, 80, 41, 13});
   Label4 = Label(GroupBox1, QString(), {64, 80, 14, 13});
-  CheckBox7 = CheckBox(GroupBox1, QStringLiteral("Поворачивать по EXIF"), {8, 102, 145, 17}, values_.orientByExifBox);
+  CheckBox7 = CheckBox(GroupBox1, tr("Поворачивать по EXIF"), {8, 102, 145, 17}, values_.orientByExifBox);
 
-  GroupBox2 = new QGroupBox(QStringLiteral("Настройки сохранения:"), this);
+  GroupBox2 = new QGroupBox(tr("Настройки сохранения:"), this);
   GroupBox2->setGeometry(0, 136, 337, 161);
-  CheckBox2 = CheckBox(GroupBox2, QStringLiteral("Запрашивать имя для каждого файла"), {8, 16, 289, 17},
+  CheckBox2 = CheckBox(GroupBox2, tr("Запрашивать имя для каждого файла"), {8, 16, 289, 17},
                        values_.askNameBox);
-  CheckBox5 = CheckBox(GroupBox2, QStringLiteral("Добавлять преффикс"), {8, 40, 129, 17}, values_.prefixBox);
+  CheckBox5 = CheckBox(GroupBox2, tr("Добавлять преффикс"), {8, 40, 129, 17}, values_.prefixBox);
   Edit1 = new QLineEdit(QString::fromStdString(values_.prefixText), GroupBox2);
   Edit1->setGeometry(144, 40, 177, 21);
-  CheckBox6 = CheckBox(GroupBox2, QStringLiteral("Добавлять суффикс"), {8, 64, 137, 17}, values_.suffixBox);
+  CheckBox6 = CheckBox(GroupBox2, tr("Добавлять суффикс"), {8, 64, 137, 17}, values_.suffixBox);
   Edit2 = new QLineEdit(QString::fromStdString(values_.suffixText), GroupBox2);
   Edit2->setGeometry(144, 64, 177, 21);
-  CheckBox4 = CheckBox(GroupBox2, QStringLiteral("Добавлять разрешение в конце имени"), {8, 88, 233, 17},
+  CheckBox4 = CheckBox(GroupBox2, tr("Добавлять разрешение в конце имени"), {8, 88, 233, 17},
                        values_.appendResolutionBox);
-  CheckBox3 = CheckBox(GroupBox2, QStringLiteral("Транслитерировать имя"), {8, 112, 249, 17},
+  CheckBox3 = CheckBox(GroupBox2, tr("Транслитерировать имя"), {8, 112, 249, 17},
                        values_.transliterateBox);
 
-  Label1 = Label(this, QStringLiteral("Резать следующие\nразрешения:"), {344, 8, 97, 26});
+  Label1 = Label(this, tr("Резать следующие\nразрешения:"), {344, 8, 97, 26});
   resol = new QListWidget(this);
   resol->setGeometry(344, 40, 161, 177);
   resol->setItemDelegate(new TItemHeightDelegate(13, resol));
@@ -135,19 +152,19 @@ void TForm2::CreateControls() {
     ResolutionRow(item)->setCheckState(Qt::Unchecked);
   resol->setContextMenuPolicy(Qt::CustomContextMenu);
   PopupMenu1 = new QMenu(resol);
-  N1 = PopupMenu1->addAction(QStringLiteral("Удалить"));
+  N1 = PopupMenu1->addAction(tr("Удалить"));
   // The Delete key does the same (eventFilter).
   resol->installEventFilter(this);
   CheckBox1 = CheckBox(this, QString(), {344, 224, 17, 17}, values_.folderPerResolutionBox);
   // Not a buddy of CheckBox1: a click on the caption leaves the box alone.
-  Label5 = Label(this, QStringLiteral("Сохранять каждый тип\nРазрешений в \nСобствующей папке"), {368, 224, 116, 39});
+  Label5 = Label(this, tr("Сохранять каждый тип\nРазрешений в \nСобствующей папке"), {368, 224, 116, 39});
   Bevel1 = new TBevel(this, true);
   Bevel1->setGeometry(344, 264, 169, 9);
-  SpeedButton2 = SpeedButton(this, QStringLiteral("Применить"), {348, 272, 71, 25});
-  SpeedButton1 = SpeedButton(this, QStringLiteral("Отмена"), {434, 272, 71, 25});
+  SpeedButton2 = SpeedButton(this, tr("Применить"), {348, 272, 71, 25});
+  SpeedButton1 = SpeedButton(this, tr("Отмена"), {434, 272, 71, 25});
   // The main window's add glyph, beside the heading of the list, above its right end.
   SpeedButton3 = new TSpeedButton(this, {481, 12, 24, 22}, AddGlyph(), QString());
-  SpeedButton3->setToolTip(QStringLiteral("Добавить размер…"));
+  SpeedButton3->setToolTip(tr("Добавить размер…"));
 
   for (QWidget* quiet : std::initializer_list<QWidget*>{GroupBox1, GroupBox2, Label1, Label2, Label3, Label4, Label5})
     quiet->setFocusPolicy(Qt::NoFocus);
@@ -302,7 +319,8 @@ void TForm2::Reflect(TSettingsField field) {
 void TForm2::FormShow() { main_.SetParams(); }
 
 void TForm2::TrackBar1Change() {
-  Label4->setText(QString::number(TrackBar1->value()) + QLatin1Char('%'));
+  //: The compression slider's position in percent.
+  Label4->setText(tr("%1%").arg(TrackBar1->value()));
   // The caption sizes itself to its text, as it did for "0%".
   FitText(Label4);
 }

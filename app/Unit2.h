@@ -23,7 +23,7 @@ namespace qv {
 class TBevel;
 class TForm1;
 
-inline constexpr const char* kSettingsCaption = "Настройки";
+inline constexpr const char* kSettingsCaption = QT_TRANSLATE_NOOP("qv::TForm2", "Настройки");
 inline constexpr int kSettingsClientWidth = 509;
 inline constexpr int kSettingsClientHeight = 302;
 

@@ -53,7 +53,7 @@ void TFrameShape::mousePressEvent(QMouseEvent* event) {
 
 TForm3::TForm3(TForm1& main) : QWidget(&main, Qt::Tool), main_(main) {
   setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-  setWindowTitle(QString::fromUtf8(kCropCaption));
+  setWindowTitle(tr(kCropCaption));
   setFont(FormFont());
   setFixedSize(kCropInitialWidth, kCropInitialHeight);
 
@@ -219,10 +219,11 @@ void TForm3::KeepOnScreen() {
 }
 
 void TForm3::ShowCaption() {
-  QString caption = QString::fromUtf8(kCropCaption);
   if (scale_.Scaled())
-    caption += QStringLiteral(" — %1%").arg(ScalePercent(scale_));
-  setWindowTitle(caption);
+    //: The crop window's caption when the picture is shown scaled down, and the scale.
+    setWindowTitle(tr("%1 — %2%").arg(tr(kCropCaption)).arg(ScalePercent(scale_)));
+  else
+    setWindowTitle(tr(kCropCaption));
 }
 
 void TForm3::ShowFrame() {

@@ -19,7 +19,7 @@ namespace qv {
 
 class TForm1;
 
-inline constexpr const char* kCropCaption = "Ручная обработка";
+inline constexpr const char* kCropCaption = QT_TRANSLATE_NOOP("qv::TForm3", "Ручная обработка");
 inline constexpr int kCropInitialWidth = 200;
 inline constexpr int kCropInitialHeight = 143;
 inline constexpr int kTrackingInterval = 10;

@@ -24,6 +24,7 @@
 #include "Dialogs.h"
 #include "ErrorBox.h"
 #include "Glyphs.h"
+#include "JobTexts.h"
 #include "Unit2.h"
 #include "Unit3.h"
 #include "job/Naming.h"
@@ -63,7 +64,7 @@ TForm1::TForm1(TAppServices& services)
   setAcceptDrops(true);
 
   files_.onChanged = [this](const TListChange& change) { MirrorFiles(change); };
-  StatusPanel0->setText(QString::fromStdString(files_.StatusText()));
+  StatusPanel0->setText(JobText(files_.StatusText()));
   ShowProgress();
 }
 
@@ -74,7 +75,7 @@ void TForm1::CreateControls() {
   client_->setFixedSize(kMainClientWidth, kMainClientHeight);
   setCentralWidget(client_);
 
-  GroupBox1 = new QGroupBox(QStringLiteral("Файлы"), client_);
+  GroupBox1 = new QGroupBox(tr("Файлы"), client_);
   GroupBox1->setGeometry(0, 0, 209, 273);
   ListBox1 = new QListWidget(GroupBox1);
   ListBox1->setGeometry(8, 16, 193, 217);
@@ -85,9 +86,9 @@ void TForm1::CreateControls() {
   SpeedButton2 = SpeedButton(GroupBox1, {48, 237, 33, 28}, RemoveGlyph());
   SpeedButton3 = SpeedButton(GroupBox1, {168, 237, 33, 28}, ClearGlyph());
 
-  GroupBox2 = new QGroupBox(QStringLiteral("Конвертирование: "), client_);
+  GroupBox2 = new QGroupBox(tr("Конвертирование: "), client_);
   GroupBox2->setGeometry(208, 0, 193, 273);
-  Label1 = new QLabel(QStringLiteral("Папка сохранения:"), GroupBox2);
+  Label1 = new QLabel(tr("Папка сохранения:"), GroupBox2);
   Label1->setGeometry(8, 24, 97, 13);
   Edit1 = new QLineEdit(QDir::homePath() + QLatin1Char(kPathDelim), GroupBox2);
   Edit1->setGeometry(8, 40, 153, 21);
@@ -98,11 +99,11 @@ void TForm1::CreateControls() {
   SpeedButton4 = SpeedButton(GroupBox2, {160, 40, 23, 22}, FolderGlyph());
   Bevel1 = new TBevel(GroupBox2, false);
   Bevel1->setGeometry(8, 72, 177, 9);
-  SpeedButton5 = SpeedButton(GroupBox2, {8, 80, 89, 33}, StartGlyph(), QStringLiteral("Старт!"));
-  SpeedButton6 = SpeedButton(GroupBox2, {96, 80, 89, 33}, SettingsGlyph(), QStringLiteral("Настройки"));
+  SpeedButton5 = SpeedButton(GroupBox2, {8, 80, 89, 33}, StartGlyph(), tr("Старт!"));
+  SpeedButton6 = SpeedButton(GroupBox2, {96, 80, 89, 33}, SettingsGlyph(), tr("Настройки"));
   Bevel2 = new TBevel(GroupBox2, false);
   Bevel2->setGeometry(8, 120, 177, 9);
-  Label5 = new QLabel(QStringLiteral("Общий прогресс"), GroupBox2);
+  Label5 = new QLabel(tr("Общий прогресс"), GroupBox2);
   Label5->setGeometry(8, 222, 85, 13);
   pos2 = new QProgressBar(GroupBox2);
   pos2->setGeometry(8, 248, 177, 16);
@@ -137,13 +138,13 @@ void TForm1::CreateControls() {
 }
 
 void TForm1::CreateMenu() {
-  QMenu* files = menuBar()->addMenu(QStringLiteral("Файлы"));
-  N2 = files->addAction(QStringLiteral("Добавить"));
-  N3 = files->addAction(QStringLiteral("Очистить"));
-  N7 = files->addAction(QStringLiteral("Выйти"));
-  QMenu* actions = menuBar()->addMenu(QStringLiteral("Действия"));
-  N5 = actions->addAction(QStringLiteral("Начать обработку"));
-  N6 = actions->addAction(QStringLiteral("Настройки"));
+  QMenu* files = menuBar()->addMenu(tr("Файлы"));
+  N2 = files->addAction(tr("Добавить"));
+  N3 = files->addAction(tr("Очистить"));
+  N7 = files->addAction(tr("Выйти"));
+  QMenu* actions = menuBar()->addMenu(tr("Действия"));
+  N5 = actions->addAction(tr("Начать обработку"));
+  N6 = actions->addAction(tr("Настройки"));
 
   // Each item does exactly what its button does.
   connect(N2, &QAction::triggered, this, [this] { Handle(&TForm1::SpeedButton1Click); });
@@ -286,7 +287,7 @@ void TForm1::MirrorFiles(const TListChange& change) {
     ListBox1->clearSelection();
   if (ListBox1->currentRow() != files_.Selected())
     ListBox1->setCurrentRow(files_.Selected());
-  StatusPanel0->setText(QString::fromStdString(files_.StatusText()));
+  StatusPanel0->setText(JobText(files_.StatusText()));
 }
 
 void TForm1::showEvent(QShowEvent* event) {

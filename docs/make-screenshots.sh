@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Takes the README's screenshots of the three windows under Xvfb:
+# Takes the README's screenshots of the three windows under Xvfb, in Russian and in English:
 #   docs/make-screenshots.sh [BUILD_DIR]     (default: build; needs Xvfb, xdotool, ImageMagick)
 # writes docs/main-window.png, docs/settings-window.png (with two sizes added),
 # docs/crop-window.png and docs/crop-window-scaled.png (a photo fitted to 1080x2400, shown
-# scaled down on a screen of 800 x 600; Xvfb runs no window manager, so its caption is drawn
-# above it here).
+# scaled down on a screen of 800 x 600), and the same four of the English interface as
+# docs/*-en.png. Xvfb runs no window manager, so the crop window's caption is drawn above it.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 build=${1:-build}
@@ -45,77 +45,103 @@ xvfb_pid=$!
 export DISPLAY=$display
 wait_for xdotool getmouselocation
 
-# Two sample photographs of our own making.
-mkdir -p "$work/home" "$work/photos"
+# Two sample photographs of our own making, the first named in the interface's language.
+mkdir -p "$work/photos"
 convert -size 640x400 -seed 7 plasma:orange-navy -blur 0x2 "$work/photos/Закат.jpg"
+cp "$work/photos/Закат.jpg" "$work/photos/sunset.jpg"
 convert -size 400x600 -seed 3 plasma:lightblue-darkgreen -blur 0x2 "$work/photos/forest.jpg"
 
-HOME="$work/home" XDG_RUNTIME_DIR="$work" XDG_CONFIG_HOME="$work/config" "$program" --lang ru >/dev/null 2>&1 &
-program_pid=$!
-wait_for visible_window '^Quarvelle v1.5 RC1$'
-main=$(visible_window '^Quarvelle v1.5 RC1$')
-read -r mx my _ mh < <(geometry "$main")
-menu=$((mh - 294))
+# A crop window's picture with its caption drawn above it: WINDOW_ID OUTPUT.
+with_caption() {
+  import -window "$1" "$work/crop.png"
+  convert "$work/crop.png" -background '#404040' -gravity north -splice 0x22 -font DejaVu-Sans -pointsize 13 \
+    -fill white -annotate +0+3 "$(xdotool getwindowname "$1")" "$2"
+}
 
-# Add both photos through the open dialog.
-xdotool mousemove $((mx + 24)) $((my + menu + 251)) click 1
-wait_for visible_window '^(Открыть|Open)$'
-sleep 0.5
-xdotool type --delay 5 "\"$work/photos/"
-xdotool type --delay 150 "Закат"
-xdotool type --delay 5 ".jpg\" \"$work/photos/forest.jpg\""
-sleep 0.3
-xdotool key Return
-sleep 0.5
-[ -z "$(visible_window '^(Открыть|Open)$')" ] || { xdotool key Return; sleep 0.5; }
-xdotool mousemove 5 5
-sleep 0.3
-import -window "$main" docs/main-window.png
+# The crop window whose caption matches PATTERN, the pointer at NUMERATOR/5 of its width
+# and in the middle of its height: PATTERN NUMERATOR OUTPUT.
+shoot_crop() {
+  wait_for visible_window "$1"
+  local crop cx cy cw ch
+  crop=$(visible_window "$1")
+  read -r cx cy cw ch < <(geometry "$crop")
+  xdotool mousemove $((cx + cw * $2 / 5)) $((cy + ch / 2))
+  sleep 0.5
+  with_caption "$crop" "$3"
+}
 
-# The settings window with two sizes added through its add button (481, 12, 24 x 22).
-xdotool mousemove $((mx + 208 + 96 + 44)) $((my + menu + 96)) click 1
-wait_for visible_window '^Настройки$'
-settings=$(visible_window '^Настройки$')
-read -r sx sy _ _ < <(geometry "$settings")
-for size in 1080x2400 1440x3200; do
-  xdotool mousemove $((sx + 481 + 12)) $((sy + 12 + 11)) click 1
-  wait_for visible_window '^Добавить размер$'
+# One session of the program in one language: LANG_CODE, the file name suffix, the first
+# photo's name, and the captions of the open dialog, the settings window, the add-size box
+# and the crop window in that language.
+shoot() {
+  local lang=$1 suffix=$2 first=$3 open_title=$4 settings_title=$5 size_title=$6 crop_title=$7
+  # A home and a configuration of its own, so that the sizes are added afresh.
+  mkdir -p "$work/$lang/home"
+  HOME="$work/$lang/home" XDG_RUNTIME_DIR="$work" XDG_CONFIG_HOME="$work/$lang/config" "$program" --lang "$lang" \
+    >/dev/null 2>&1 &
+  program_pid=$!
+  wait_for visible_window '^Quarvelle v1.5 RC1$'
+  main=$(visible_window '^Quarvelle v1.5 RC1$')
+  read -r mx my _ mh < <(geometry "$main")
+  menu=$((mh - 294))
+
+  # Add both photos through the open dialog.
+  xdotool mousemove $((mx + 24)) $((my + menu + 251)) click 1
+  wait_for visible_window "^$open_title\$"
+  sleep 0.5
+  xdotool type --delay 5 "\"$work/photos/"
+  xdotool type --delay 150 "$first"
+  xdotool type --delay 5 ".jpg\" \"$work/photos/forest.jpg\""
   sleep 0.3
-  xdotool type --delay 20 "$size"
   xdotool key Return
   sleep 0.5
-done
-xdotool mousemove 5 5
-sleep 0.5
-import -window "$settings" docs/settings-window.png
-xdotool mousemove $((sx + 434 + 35)) $((sy + 272 + 12)) click 1
-sleep 0.3
-
-# Start: the crop window with the frame under the pointer.
-xdotool mousemove $((mx + 208 + 52)) $((my + menu + 96)) click 1
-wait_for visible_window '^Ручная обработка$'
-crop=$(visible_window '^Ручная обработка$')
-read -r cx cy cw ch < <(geometry "$crop")
-xdotool mousemove $((cx + cw * 2 / 3)) $((cy + ch / 2))
-sleep 0.5
-import -window "$crop" docs/crop-window.png
-
-# Both photos at 176x220, then the first at 1080x2400: 3840 x 2400, shown at a quarter.
-for _ in 1 2; do
-  crop=$(visible_window '^Ручная обработка$')
-  read -r cx cy cw ch < <(geometry "$crop")
-  xdotool mousemove $((cx + cw / 2)) $((cy + ch / 2))
+  [ -z "$(visible_window "^$open_title\$")" ] || { xdotool key Return; sleep 0.5; }
+  xdotool mousemove 5 5
   sleep 0.3
-  xdotool click 1
+  import -window "$main" "docs/main-window$suffix.png"
+
+  # The settings window with two sizes added through its add button (481, 12, 24 x 22).
+  xdotool mousemove $((mx + 208 + 96 + 44)) $((my + menu + 96)) click 1
+  wait_for visible_window "^$settings_title\$"
+  settings=$(visible_window "^$settings_title\$")
+  read -r sx sy _ _ < <(geometry "$settings")
+  for size in 1080x2400 1440x3200; do
+    xdotool mousemove $((sx + 481 + 12)) $((sy + 12 + 11)) click 1
+    wait_for visible_window "^$size_title\$"
+    sleep 0.3
+    xdotool type --delay 20 "$size"
+    xdotool key Return
+    sleep 0.5
+  done
+  xdotool mousemove 5 5
   sleep 0.5
+  import -window "$settings" "docs/settings-window$suffix.png"
+  xdotool mousemove $((sx + 434 + 35)) $((sy + 272 + 12)) click 1
+  sleep 0.3
+
+  # Start: the crop window with the frame under the pointer.
+  xdotool mousemove $((mx + 208 + 52)) $((my + menu + 96)) click 1
+  shoot_crop "^$crop_title\$" 3 "docs/crop-window$suffix.png"
+
+  # Both photos at 176x220, then the first at 1080x2400: 3840 x 2400, shown at a quarter.
+  for _ in 1 2; do
+    crop=$(visible_window "^$crop_title\$")
+    read -r cx cy cw ch < <(geometry "$crop")
+    xdotool mousemove $((cx + cw / 2)) $((cy + ch / 2))
+    sleep 0.3
+    xdotool click 1
+    sleep 0.5
+  done
+  shoot_crop "^$crop_title — " 3 "docs/crop-window-scaled$suffix.png"
+
+  kill "$program_pid" 2>/dev/null || true
+  wait "$program_pid" 2>/dev/null || true
+  program_pid=
+}
+
+shoot ru "" "Закат" "(Открыть|Open)" "Настройки" "Добавить размер" "Ручная обработка"
+shoot en -en "sunset" "Open" "Settings" "Add a size" "Manual crop"
+for suffix in "" -en; do
+  echo "written: docs/main-window$suffix.png docs/settings-window$suffix.png docs/crop-window$suffix.png" \
+    "docs/crop-window-scaled$suffix.png"
 done
-wait_for visible_window '^Ручная обработка — '
-crop=$(visible_window '^Ручная обработка — ')
-read -r cx cy cw ch < <(geometry "$crop")
-xdotool mousemove $((cx + cw * 3 / 5)) $((cy + ch / 2))
-sleep 0.5
-title=$(xdotool getwindowname "$crop")
-import -window "$crop" "$work/scaled.png"
-convert "$work/scaled.png" -background '#404040' -gravity north -splice 0x22 -font DejaVu-Sans -pointsize 13 \
-  -fill white -annotate +0+3 "$title" docs/crop-window-scaled.png
-echo "written: docs/main-window.png docs/settings-window.png docs/crop-window.png docs/crop-window-scaled.png"

@@ -17,8 +17,6 @@ namespace {
 constexpr std::array<std::string_view, 8> kAcceptedEndings = {"Jpeg", "Jpg", "jpeg", "jpg",
                                                               "JPEG", "JPG", "JPeg", "JPg"};
 
-constexpr const char* kStatusPrefix = "Файлов: ";
-
 } // namespace
 
 TSourceList::TSourceList(TJobState& state, IOpenTest& openTest, IProgressBar& progress)

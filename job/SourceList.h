@@ -26,6 +26,9 @@ struct TListChange {
   int32_t first = 0;
 };
 
+// The status text's words before the file count; the windows translate them.
+inline constexpr const char* kStatusPrefix = "Файлов: ";
+
 // Which of addfile's tests refuses a path: the first that does, in the order they run.
 enum class TRefusal { none, cannotOpen, listedAlready, notJpegEnding };
 
@@ -77,7 +80,7 @@ private:
   // not compare every new path with every listed one.
   std::unordered_set<std::string> listed_;
   int32_t selected_ = -1;
-  std::string status_ = "Файлов: ";
+  std::string status_ = kStatusPrefix;
 };
 
 } // namespace qv

@@ -2,6 +2,25 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US" sourcelanguage="ru_RU">
 <context>
+    <name>qv::JobTexts</name>
+    <message>
+        <source>Файлов: </source>
+        <translation>Files: </translation>
+    </message>
+    <message>
+        <source>Сначала добавьте файлы</source>
+        <translation>Add some files first</translation>
+    </message>
+    <message>
+        <source>Сначала выберите разрешения</source>
+        <translation>Choose the resolutions first</translation>
+    </message>
+    <message>
+        <source>Введите желаемое имя файла: </source>
+        <translation>Enter a name for the file: </translation>
+    </message>
+</context>
+<context>
     <name>qv::TForm1</name>
     <message>
         <source>Файлы</source>
@@ -46,6 +65,199 @@
     <message>
         <source>Начать обработку</source>
         <translation>Start processing</translation>
+    </message>
+</context>
+<context>
+    <name>qv::TForm2</name>
+    <message>
+        <source>Настройки процесса:</source>
+        <translation>Processing settings:</translation>
+    </message>
+    <message>
+        <source>Сжатие JPEG</source>
+        <translation>JPEG compression</translation>
+    </message>
+    <message>
+        <source>Сжатие:</source>
+        <translation>Compression:</translation>
+    </message>
+    <message>
+        <source>Поворачивать по EXIF</source>
+        <translation>Rotate by EXIF orientation</translation>
+    </message>
+    <message>
+        <source>Настройки сохранения:</source>
+        <translation>Output settings:</translation>
+    </message>
+    <message>
+        <source>Запрашивать имя для каждого файла</source>
+        <translation>Ask for a name for each file</translation>
+    </message>
+    <message>
+        <source>Добавлять преффикс</source>
+        <translation>Add prefix</translation>
+    </message>
+    <message>
+        <source>Добавлять суффикс</source>
+        <translation>Add suffix</translation>
+    </message>
+    <message>
+        <source>Добавлять разрешение в конце имени</source>
+        <translation>Append resolution to the name</translation>
+    </message>
+    <message>
+        <source>Транслитерировать имя</source>
+        <translation>Transliterate the name</translation>
+    </message>
+    <message>
+        <source>Резать следующие
+разрешения:</source>
+        <translation>Cut these
+resolutions:</translation>
+    </message>
+    <message>
+        <source>Сохранять каждый тип
+Разрешений в 
+Собствующей папке</source>
+        <translation>Save each
+resolution in
+its own folder</translation>
+    </message>
+    <message>
+        <source>Применить</source>
+        <translation>Apply</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>%1%</source>
+        <extracomment>The compression slider&apos;s position in percent.</extracomment>
+        <translation>%1%</translation>
+    </message>
+    <message>
+        <source>Настройки</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>Размер не введён</source>
+        <translation>No size entered</translation>
+    </message>
+    <message>
+        <source>Размер пишется как ширина x высота, например 1080x2400</source>
+        <translation>Enter the size as width x height, for example 1080x2400</translation>
+    </message>
+    <message>
+        <source>Ширина и высота должны быть от 1 до %1</source>
+        <translation>Width and height must be between 1 and %1</translation>
+    </message>
+    <message>
+        <source>Размер уже есть в списке</source>
+        <translation>This size is already in the list</translation>
+    </message>
+    <message>
+        <source>Удалить</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>Добавить размер…</source>
+        <translation>Add a size…</translation>
+    </message>
+</context>
+<context>
+    <name>qv::TForm3</name>
+    <message>
+        <source>Ручная обработка</source>
+        <translation>Manual crop</translation>
+    </message>
+    <message>
+        <source>%1 — %2%</source>
+        <extracomment>The crop window&apos;s caption when the picture is shown scaled down, and the scale.</extracomment>
+        <translation>%1 — %2%</translation>
+    </message>
+</context>
+<context>
+    <name>qv::TInputBoxDialog</name>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>qv::TKeptSizes</name>
+    <message>
+        <source>Список размеров не сохранён: файл «%1» не удалось прочитать при запуске, и он был бы записан без них</source>
+        <translation>The list of sizes was not saved: the file “%1” could not be read at start-up, and saving now would lose the sizes kept in it</translation>
+    </message>
+    <message>
+        <source>Список размеров не сохранён в файл «%1»</source>
+        <translation>The list of sizes was not saved to the file “%1”</translation>
+    </message>
+</context>
+<context>
+    <name>qv::TPictureOpenDialog</name>
+    <message>
+        <source>Picture:</source>
+        <translation>Picture:</translation>
+    </message>
+    <message>
+        <source>(None)</source>
+        <translation>(None)</translation>
+    </message>
+    <message>
+        <source> (%1x%2)</source>
+        <extracomment>The previewed picture&apos;s width and height.</extracomment>
+        <translation> (%1x%2)</translation>
+    </message>
+    <message>
+        <source>JPEG Image File (*.jpg *.jpeg)</source>
+        <translation>JPEG Image File (*.jpg *.jpeg)</translation>
+    </message>
+</context>
+<context>
+    <name>qv::TQtDialogs</name>
+    <message>
+        <source>Error</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>qv::TQtErrorBox</name>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>qv::TSizeBoxDialog</name>
+    <message>
+        <source>Добавить размер</source>
+        <translation>Add a size</translation>
+    </message>
+    <message>
+        <source>Размер экрана, ширина x высота:</source>
+        <translation>Screen size, width x height:</translation>
+    </message>
+    <message>
+        <source>например, 1080x2400</source>
+        <translation>for example, 1080x2400</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
     </message>
 </context>
 </TS>
