@@ -40,7 +40,9 @@ geometry() {
 for n in $(seq 91 190); do
   if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=":$n"; break; fi
 done
-Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+# -noreset: by default the server resets when its last client leaves, and a program
+# connecting just after the readiness probe's disconnect would find no display.
+Xvfb "$display" -screen 0 800x600x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb_pid=$!
 export DISPLAY=$display
 wait_for xdotool getmouselocation

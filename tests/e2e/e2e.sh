@@ -71,7 +71,9 @@ for n in $(seq 91 190); do
   fi
 done
 [ -n "${display:-}" ] || { echo "no free X display number" >&2; exit 1; }
-Xvfb "$display" -screen 0 1600x1200x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+# -noreset: by default the server resets when its last client leaves, and a program
+# connecting just after the readiness probe's disconnect would find no display.
+Xvfb "$display" -screen 0 1600x1200x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 export DISPLAY=$display
 wait_for xdotool getmouselocation || { cat "$work/xvfb.log" >&2; echo "Xvfb did not start" >&2; exit 1; }
