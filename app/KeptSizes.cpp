@@ -45,7 +45,7 @@ std::string Said(const char* source, const std::string& path) {
 
 std::string KeptSizesPath() {
   QString home = qEnvironmentVariable("XDG_CONFIG_HOME");
-  // The base directory specification asks for relative paths to be ignored.
+  // The XDG base directory rules say a relative XDG_CONFIG_HOME is to be ignored.
   if (home.isEmpty() || QDir::isRelativePath(home))
     home = QDir::homePath() + QStringLiteral("/.config");
   return QFile::encodeName(home + QStringLiteral("/Quarvelle/Quarvelle.conf")).toStdString();
