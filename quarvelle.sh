@@ -25,6 +25,9 @@ packages=(
   clang-14 libclang-rt-14-dev
   qt6-l10n-tools qt6-tools-dev qt6-translations-l10n
   dpkg-dev file lintian desktop-file-utils appstream librsvg2-bin
+  libpng-dev libwebp-dev libheif-dev libheif-examples
+  libvips-tools imagemagick
+  sway grim qt6-wayland libwayland-dev wayland-protocols libxkbcommon-dev
 )
 
 missing=()
