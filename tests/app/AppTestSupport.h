@@ -50,7 +50,10 @@ public:
 class TScriptedPointer : public IPointer {
 public:
   QPoint Pos() const override { return pos; }
+  bool ScreenWide() const override { return screenWide; }
   QPoint pos;
+  // false: the crop window tracks from its own pointer events, as under Wayland.
+  bool screenWide = true;
 };
 
 using qvtest::Bytes;
