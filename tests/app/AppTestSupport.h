@@ -65,6 +65,9 @@ using qvtest::WithOrientation;
 using qvtest::WriteBytes;
 using qvtest::WriteJpeg;
 
+// The bytes `quarvelle-cut --size WxH --offset N source output` writes, read back from output.
+Bytes CutToolBytes(const std::string& source, int32_t width, int32_t height, int32_t offset, const std::string& output);
+
 // The whole program with fake dialogs, error box and pointer, real files and folders.
 class TProgram {
 public:
