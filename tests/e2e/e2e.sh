@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Drives the real program under Xvfb on a screen of 1600 x 1200: adds three photos through the
 # open dialog by typing their paths, presses "Старт!", places and presses the frame for every
-# photo, and checks the wallpapers written into the output folder (the home folder, the
-# program's default). Then adds the size 1080x2400 in the settings window and runs a job of
-# two large photos at 176x220 and 1080x2400, whose crop window is shown scaled: it must lie
-# within the screen, and presses at the two ends must write the very bytes quarvelle-cut
-# writes at offset 0 and at the last offset.
+# photo, goes back one photo with Backspace and confirms it again with Return, places the last
+# frame with End and Shift+Left, and checks the wallpapers written into the output folder (the
+# home folder, the program's default). Then adds the size 1080x2400 in the settings window and
+# runs a job of two large photos at 176x220 (the second passed over with Space) and 1080x2400,
+# whose crop window is shown scaled: it must lie within the screen, and a press at its left
+# end and a frame placed with the keys must write the very bytes quarvelle-cut writes there.
 #   e2e.sh QUARVELLE QV_E2E_PHOTO QUARVELLE_CUT
 set -uo pipefail
 
@@ -125,15 +126,16 @@ add_photos type_first_three
 # SpeedButton5, "Старт!", in GroupBox2 (208, 0) at 8, 80, 89 x 33.
 press_start() { xdotool mousemove $((mx + 208 + 8 + 44)) $((my + menu + 80 + 16)) click 1; }
 press_start
-wait_for visible_window '^Ручная обработка$' || fail "the crop window did not appear after Start"
+crop='Ручная обработка — '
+wait_for visible_window "^${crop}176x220, 1 / 3\$" || fail "the crop window did not appear after Start"
 
 # Presses the middle of the unscaled crop window's picture and waits for the file it writes.
 # The frame centres itself under the pointer, so the middle of the picture is on it.
 press_middle() {
-  local what=$1 output=$2
-  wait_for visible_window '^Ручная обработка$' || fail "no crop window for $what"
-  crop=$(visible_window '^Ручная обработка$')
-  read -r cx cy cw ch < <(geometry "$crop")
+  local what=$1 output=$2 caption=$3 window
+  wait_for visible_window "^$crop$caption\$" || fail "no crop window \"$crop$caption\" for $what"
+  window=$(visible_window "^$crop$caption\$")
+  read -r cx cy cw ch < <(geometry "$window")
   xdotool mousemove $((cx + cw / 2)) $((cy + ch / 2))
   sleep 0.3
   xdotool click 1
@@ -141,12 +143,47 @@ press_middle() {
   sleep 0.3
 }
 
-expected=(first-176x220.JPG vtoroy-176x220.JPG third-176x220.JPG)
-press_middle first "${expected[0]}"
-press_middle второй "${expected[1]}"
-press_middle third "${expected[2]}"
+# Round half to even of NUMERATOR / DENOMINATOR, both not negative.
+round_div() {
+  local q=$(($1 / $2)) r=$(($1 % $2))
+  if [ $((2 * r)) -gt "$2" ] || { [ $((2 * r)) -eq "$2" ] && [ $((q % 2)) -eq 1 ]; }; then q=$((q + 1)); fi
+  echo "$q"
+}
+# Fails unless FILE is the very bytes quarvelle-cut writes: FILE SOURCE SIZE OFFSET.
+same_as_cut() {
+  "$cut" --size "$3" --offset "$4" "$2" "$work/reference.jpg" >/dev/null || fail "quarvelle-cut failed on $2"
+  cmp -s "$1" "$work/reference.jpg" || fail "$(basename "$1") is not what quarvelle-cut --size $3 --offset $4 writes"
+}
+# The keys go to the crop window, which takes the keyboard when it shows.
+keys() {
+  local key
+  for key in "$@"; do
+    xdotool key "$key"
+    sleep 0.1
+  done
+}
 
-crop_gone() { [ -z "$(visible_window '^Ручная обработка$')" ]; }
+expected=(first-176x220.JPG vtoroy-176x220.JPG third-176x220.JPG)
+press_middle first "${expected[0]}" "176x220, 1 / 3"
+press_middle второй "${expected[1]}" "176x220, 2 / 3"
+# Backspace shows the second photo again; Return confirms it where it was confirmed, through
+# a new file in the place of the first.
+wait_for visible_window "^${crop}176x220, 3 / 3\$" || fail "no crop window for the third photo"
+cp "$home/${expected[1]}" "$work/second.jpg"
+before=$(stat -c %i "$home/${expected[1]}")
+keys BackSpace
+wait_for visible_window "^${crop}176x220, 2 / 3\$" || fail "Backspace did not go back to the second photo"
+keys Return
+wait_for visible_window "^${crop}176x220, 3 / 3\$" || fail "Return did not confirm the second photo again"
+[ "$(stat -c %i "$home/${expected[1]}")" != "$before" ] || fail "confirming again did not write ${expected[1]} anew"
+cmp -s "$home/${expected[1]}" "$work/second.jpg" || fail "confirming again where it stood changed ${expected[1]}"
+# 240 x 240 is fitted to 220 x 220: End puts the frame at 44, Shift+Left moves it back by
+# round(220 / 10) = 22, and the keypad's Enter confirms it there.
+keys End shift+Left KP_Enter
+wait_for test -s "$home/${expected[2]}" || fail "End, Shift+Left and Enter did not give ${expected[2]}"
+same_as_cut "$home/${expected[2]}" "$work/photos/third.JPG" 176x220 22
+
+crop_gone() { [ -z "$(visible_window "^$crop")" ]; }
 wait_for crop_gone || fail "the crop window is still shown after the last photo"
 
 written=$(find "$home" -maxdepth 1 -name '*.JPG' | wc -l)
@@ -181,40 +218,44 @@ cp "$work/photos/big1.jpg" "$work/photos/big2.jpg"
 type_large_two() { xdotool type --delay 5 "\"$work/photos/big1.jpg\" \"$work/photos/big2.jpg\""; }
 add_photos type_large_two
 press_start
-# 176x220 first, pressed anywhere on the frame.
-for name in big1 big2; do
-  press_middle "$name at 176x220" "$name-176x220.JPG"
-done
+# 176x220 first: the first pressed anywhere on the frame, the second passed over with Space.
+press_middle "big1 at 176x220" big1-176x220.JPG "176x220, 1 / 2"
+wait_for visible_window "^${crop}176x220, 2 / 2\$" || fail "no crop window for big2 at 176x220"
+keys space
 
 # 3000 x 2000 is fitted to 3600 x 2400 for 1080x2400; without a window manager the whole
 # screen is room, so the view is 1600 x 1067 (4/9), the frame 480 wide and its positions
-# 0 .. 1120 stand for the offsets 0 .. 2520.
+# 0 .. 1120 stand for the offsets 0 .. 2520. The first is pressed at the left end; the
+# second's frame is put at 1120 - 160 - 1 = 959 with End, Shift+Left and Left, which stands
+# for round(959 * 2520 / 1120) = 2158.
 read -r fitted < <("$cut" --size 1080x2400 --offset 0 "$work/photos/big1.jpg" "$work/ref-0.jpg" | sed -n 's/.*display=\([0-9]*\)x.*/\1/p')
 [ "$fitted" = 3600 ] || fail "quarvelle-cut fits 3000 x 2000 to a width of $fitted, not 3600"
-last=$((fitted - 1080))
-"$cut" --size 1080x2400 --offset "$last" "$work/photos/big1.jpg" "$work/ref-last.jpg" >/dev/null ||
-  fail "quarvelle-cut failed at offset $last"
 n=0
 for name in big1 big2; do
-  wait_for visible_window '^Ручная обработка — 44%$' || fail "no scaled crop window (44%) for $name at 1080x2400"
-  crop=$(visible_window '^Ручная обработка — 44%$')
-  read -r cx cy cw ch < <(geometry "$crop")
+  caption="1080x2400, $((n + 1)) / 2 — 44%"
+  wait_for visible_window "^$crop$caption\$" || fail "no scaled crop window \"$crop$caption\" for $name"
+  window=$(visible_window "^$crop$caption\$")
+  read -r cx cy cw ch < <(geometry "$window")
   [ "$cx" -ge 0 ] && [ "$cy" -ge 0 ] && [ $((cx + cw)) -le 1600 ] && [ $((cy + ch)) -le 1200 ] ||
     fail "the scaled crop window at $cx,$cy ${cw}x$ch leaves the screen of 1600 x 1200"
   [ "$cw" -eq 1600 ] && [ "$ch" -eq 1067 ] || fail "the scaled crop window is ${cw}x$ch, not 1600x1067"
   frame=$(((1080 * cw * 2 + fitted) / (2 * fitted)))
-  # The frame's centre follows the pointer: at the left end, then at the right end.
-  if [ "$n" -eq 0 ]; then x=$((cx + frame / 2)); else x=$((cx + cw - frame + frame / 2)); fi
-  xdotool mousemove "$x" $((cy + ch / 2))
-  sleep 0.3
-  xdotool click 1
+  if [ "$n" -eq 0 ]; then
+    # The frame's centre follows the pointer, here at the left end.
+    xdotool mousemove $((cx + frame / 2)) $((cy + ch / 2))
+    sleep 0.3
+    xdotool click 1
+  else
+    keys End shift+Left Left Return
+  fi
   wait_for test -s "$home/$name-1080x2400.JPG" || fail "$name did not give $name-1080x2400.JPG"
   n=$((n + 1))
 done
-crop_gone() { [ -z "$(visible_window '^Ручная обработка')" ]; }
 wait_for crop_gone || fail "the crop window is still shown after the job at 1080x2400"
 cmp -s "$home/big1-1080x2400.JPG" "$work/ref-0.jpg" || fail "the press at the left end did not cut at offset 0"
-cmp -s "$home/big2-1080x2400.JPG" "$work/ref-last.jpg" || fail "the press at the right end did not cut at offset $last"
+view=$((cw - frame - 160 - 1))
+same_as_cut "$home/big2-1080x2400.JPG" "$work/photos/big2.jpg" 1080x2400 "$(round_div $((view * (fitted - 1080))) $((cw - frame)))"
+[ ! -e "$home/big2-176x220.JPG" ] || fail "big2 was passed over at 176x220 but big2-176x220.JPG was written"
 
 # "Выйти", the last item of the menu "Файлы", closes the main window and ends the program.
 # The keys go to the menu only once it has opened; a menu still opening when Up came is
@@ -237,4 +278,4 @@ wait "$program_pid"
 status=$?
 program_pid=
 [ "$status" -eq 0 ] || fail "the program ended with status $status"
-echo "e2e: 3 photos, 3 wallpapers of 176x220 written and read back; 2 large photos at 176x220 and an added 1080x2400, cut at both ends of a scaled window"
+echo "e2e: 3 photos, 3 wallpapers of 176x220 written and read back (one confirmed again after Backspace, one placed with End and Shift+Left); 2 large photos at 176x220 (one passed over with Space) and an added 1080x2400, cut in a scaled window at its left end and where the keys put the frame"
