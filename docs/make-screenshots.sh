@@ -5,6 +5,9 @@
 # docs/crop-window.png and docs/crop-window-scaled.png (a photo fitted to 1080x2400, shown
 # scaled down on a screen of 800 x 600), and the same four of the English interface as
 # docs/*-en.png. Xvfb runs no window manager, so the crop window's caption is drawn above it.
+# Where sway, grim and jq are installed and the build has the end-to-end test's input client,
+# it also takes docs/crop-window-wayland.png: the crop window running natively on Wayland in a
+# headless sway, with the compositor's own title bar and the pointer on the frame.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 build=${1:-build}
@@ -123,18 +126,18 @@ shoot() {
 
   # Start: the crop window with the frame under the pointer.
   xdotool mousemove $((mx + 208 + 52)) $((my + menu + 96)) click 1
-  shoot_crop "^$crop_title\$" 3 "docs/crop-window$suffix.png"
+  shoot_crop "^$crop_title — 176x220, " 3 "docs/crop-window$suffix.png"
 
   # Both photos at 176x220, then the first at 1080x2400: 3840 x 2400, shown at a quarter.
   for _ in 1 2; do
-    crop=$(visible_window "^$crop_title\$")
+    crop=$(visible_window "^$crop_title — 176x220, ")
     read -r cx cy cw ch < <(geometry "$crop")
     xdotool mousemove $((cx + cw / 2)) $((cy + ch / 2))
     sleep 0.3
     xdotool click 1
     sleep 0.5
   done
-  shoot_crop "^$crop_title — " 3 "docs/crop-window-scaled$suffix.png"
+  shoot_crop "^$crop_title — 1080x2400, " 3 "docs/crop-window-scaled$suffix.png"
 
   kill "$program_pid" 2>/dev/null || true
   wait "$program_pid" 2>/dev/null || true
@@ -143,6 +146,48 @@ shoot() {
 
 shoot ru "" "Закат" "(Открыть|Open)" "Настройки" "Добавить размер" "Ручная обработка"
 shoot en -en "sunset" "Open" "Settings" "Add a size" "Manual crop"
+# The crop window on Wayland: the program on a headless sway of 800 x 600, the first photo
+# at 176x220 with the pointer at three fifths of the picture.
+input="$build/tests/e2e/qv-e2e-wayland-input"
+# shellcheck source=../tests/e2e/wayland-session.sh
+. tests/e2e/wayland-session.sh
+screen_width=800
+screen_height=600
+why=$(sway_missing)
+[ -x "$input" ] || why="$input is not built"
+if [ -z "$why" ]; then
+  cleanup_wayland() { cleanup; stop_session; }
+  trap cleanup_wayland EXIT
+  start_sway || { cat "$work/sway.log" >&2; exit 1; }
+  start_input || exit 1
+  wayland_window() { tree_rect "$1" | cut -d' ' -f"$2"; }
+  wayland_shown() { [ -n "$(tree_rect "$1")" ]; }
+  mkdir -p "$work/wayland/home" "$work/wayland/run"
+  chmod 700 "$work/wayland/run"
+  HOME="$work/wayland/home" XDG_RUNTIME_DIR="$work/wayland/run" XDG_CONFIG_HOME="$work/wayland/config" \
+    QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY="$wayland_socket" "$program" --lang ru >/dev/null 2>&1 &
+  program_pid=$!
+  wait_for wayland_shown '^Quarvelle v1\.5 RC1$'
+  read -r mx my _ mh < <(wayland_window '^Quarvelle v1\.5 RC1$' 1-4)
+  menu=$((mh - 294))
+  send move $((mx + 24)) $((my + menu + 251)) && send press
+  wait_for wayland_shown '^(Открыть|Open)$'
+  sleep 0.8
+  send type "\"$work/photos/Закат.jpg\" \"$work/photos/forest.jpg\""
+  sleep 0.3
+  send key Return
+  sleep 0.8
+  send move $((mx + 208 + 52)) $((my + menu + 96)) && send press
+  wait_for wayland_shown '^Ручная обработка — 176x220, '
+  sleep 0.5
+  read -r cx cy cw ch wx wy ww wh < <(wayland_window '^Ручная обработка — 176x220, ' 1-8)
+  send move $((cx + cw * 3 / 5)) $((cy + ch / 2))
+  sleep 0.5
+  WAYLAND_DISPLAY=$wayland_socket grim -c -g "$wx,$wy ${ww}x$wh" docs/crop-window-wayland.png
+  echo "written: docs/crop-window-wayland.png"
+else
+  echo "docs/crop-window-wayland.png is left as it is: $why" >&2
+fi
 for suffix in "" -en; do
   echo "written: docs/main-window$suffix.png docs/settings-window$suffix.png docs/crop-window$suffix.png" \
     "docs/crop-window-scaled$suffix.png"

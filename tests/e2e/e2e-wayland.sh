@@ -85,6 +85,12 @@ settled() {
   echo "$now"
 }
 gone() { [ -z "$(window "$1")" ]; }
+# The compositor gives the keyboard to the window whose whole title matches; keys sent
+# before would go elsewhere.
+focused() {
+  swaymsg -t get_tree 2>/dev/null |
+    jq -e --arg title "^$1\$" '[.. | objects | select(.focused? == true and (.name // "" | test($title)))] | length > 0'
+}
 
 # Round half to even of NUMERATOR / DENOMINATOR, both not negative.
 round_div() {
@@ -141,9 +147,9 @@ click() { act move "$1" "$2" && act press; }
 add_photos() {
   # SpeedButton1, the add button, in GroupBox1 at 8, 237, 33 x 28.
   click $((mx + 8 + 16)) $((my + menu + 237 + 14))
-  wait_for shown "$open_title" || fail "the open dialog did not appear"
-  # The dialog takes the keyboard once it is shown and focused; typing before would be lost.
-  sleep 0.5
+  wait_for focused "$open_title" || fail "the open dialog did not appear with the keyboard"
+  # Qt puts its own focus on the name field as the dialog shows.
+  sleep 0.3
   act type "$1"
   sleep 0.3
   act key Return
@@ -186,6 +192,7 @@ wait_for frame_at "$cx" $((cy + 150 - 110)) 176 220 "$cx" "$cy" "$cw" "$ch" ||
 # 3. Backspace shows the first photo again with its frame where it was confirmed; Return
 # confirms it again, through a new file in its place.
 before=$(stat -c %i "$home/first-176x220.JPG")
+wait_for focused "${crop}176x220, 2 / 4" || fail "the crop window does not have the keyboard"
 act key BackSpace
 wait_for shown "${crop}176x220, 1 / 4" || fail "Backspace did not go back to the first photo"
 read -r cx cy cw ch < <(settled "${crop}176x220, 1 / 4")
@@ -238,8 +245,8 @@ click $((mx + 208 + 96 + 44)) $((my + menu + 80 + 16))
 wait_for shown 'Настройки' || fail "the settings window did not appear"
 read -r sx sy _ _ < <(settled 'Настройки')
 click $((sx + 481 + 12)) $((sy + 12 + 11))
-wait_for shown 'Добавить размер' || fail "the size box did not appear"
-sleep 0.5
+wait_for focused 'Добавить размер' || fail "the size box did not appear with the keyboard"
+sleep 0.3
 act type 1080x2400
 act key Return
 wait_for gone 'Добавить размер' || fail "the size box did not take 1080x2400"
@@ -272,6 +279,7 @@ read -r cx cy cw ch wx wy ww wh < <(tree_rect "^$scaled\$")
   fail "the scaled crop window at $wx,$wy ${ww}x$wh, title bar included, leaves the screen of 1600 x 1200"
 read -r fitted _ < <(reference "$work/photos/portrait.jpg" 1080x2400 0 "$work/reference.jpg")
 [ "$fitted" -eq 1600 ] || fail "quarvelle-cut fits 4000 x 6000 to a width of $fitted, not 1600"
+wait_for focused "$scaled" || fail "the scaled crop window does not have the keyboard"
 act key End
 act key Return
 wait_for test -s "$home/portrait-1080x2400.JPG" || fail "Return on the scaled window wrote nothing"
