@@ -24,8 +24,10 @@ inline constexpr const char* kCropCaption = QT_TRANSLATE_NOOP("qv::TForm3", "Ð Ñ
 inline constexpr int kCropInitialWidth = 200;
 inline constexpr int kCropInitialHeight = 143;
 inline constexpr int kTrackingInterval = 10;
-// Room kept for a compositor's title bar and borders that Qt cannot measure.
-inline constexpr int kDecorationHeight = 48;
+// Room kept for a compositor's title bar and borders that Qt cannot measure. A compositor
+// that centres a window by its content (sway does) puts half the spare height above it, so
+// the height leaves room for a title bar of 30 pixels there.
+inline constexpr int kDecorationHeight = 64;
 inline constexpr int kDecorationWidth = 8;
 
 // Shows a picture unscaled from its top-left corner.

@@ -305,8 +305,8 @@ TEST_F(CropRun, WithoutAScreenWidePointerTheFrameFollowsTheWindowsOwnPointerEven
   EXPECT_TRUE(program.errorBox.texts.empty());
 }
 
-// Where Qt knows no decoration of the compositor's, the scaled window keeps 48 x 8 pixels
-// of room for it: 3600 x 2400 in 1272 x 752 is shown at 752 / 2400 as 1128 x 752.
+// Where Qt knows no decoration of the compositor's, the scaled window keeps 64 x 8 pixels
+// of room for it: 3600 x 2400 in 1272 x 736 is shown at 736 / 2400 as 1104 x 736.
 TEST_F(CropRun, WithoutAScreenWidePointerTheScaledWindowKeepsRoomForTheDecoration) {
   TForm3& form3 = program.Form3();
   program.pointer.screenWide = false;
@@ -319,9 +319,9 @@ TEST_F(CropRun, WithoutAScreenWidePointerTheScaledWindowKeepsRoomForTheDecoratio
   program.CheckResolution(21, false);
   program.PressStart();
   ASSERT_TRUE(form3.isVisible());
-  EXPECT_EQ(form3.size(), QSize(1128, 752));
-  EXPECT_EQ(form3.windowTitle(), "Ручная обработка — 1080x2400, 1 / 1 — 31%");
-  const QRect decorated(form3.pos(), form3.size().grownBy(QMargins(4, 46, 4, 2)));
+  EXPECT_EQ(form3.size(), QSize(1104, 736));
+  EXPECT_EQ(form3.windowTitle(), "Ручная обработка — 1080x2400, 1 / 1 — 30%");
+  const QRect decorated(form3.pos(), form3.size().grownBy(QMargins(4, 62, 4, 2)));
   EXPECT_TRUE(QGuiApplication::primaryScreen()->availableGeometry().contains(decorated))
       << decorated.x() << "," << decorated.y();
   Key(Qt::Key_End);

@@ -5,7 +5,6 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
-#include <QProcess>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -194,12 +193,7 @@ TEST_F(CropJob, AnyButtonOnTheFrameConfirmsAndAPressBesideItDoesNothing) {
 // The bytes quarvelle-cut writes for the same source, size and frame offset.
 std::vector<uint8_t> ReferenceCut(const std::string& source, const TResolution& size, const TFrame& frame,
                                   const std::string& output) {
-  const int32_t offset = frame.left != 0 ? frame.left : frame.top;
-  const QStringList arguments = {"--size", QString("%1x%2").arg(size.width).arg(size.height), "--offset",
-                                 QString::number(offset), QString::fromStdString(source), QString::fromStdString(output)};
-  const int code = QProcess::execute(QStringLiteral(QV_CUT_TOOL), arguments);
-  EXPECT_EQ(code, 0) << QV_CUT_TOOL << " " << arguments.join(' ').toStdString();
-  return ReadBytes(output);
+  return CutToolBytes(source, size.width, size.height, frame.left != 0 ? frame.left : frame.top, output);
 }
 
 TEST_F(CropJob, ThreePhotosAtThreeSizesGiveNineWallpapers) {
