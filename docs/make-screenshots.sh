@@ -156,7 +156,7 @@ screen_height=600
 why=$(sway_missing)
 [ -x "$input" ] || why="$input is not built"
 if [ -z "$why" ]; then
-  cleanup_wayland() { cleanup; stop_session; }
+  cleanup_wayland() { stop_session; cleanup; }
   trap cleanup_wayland EXIT
   start_sway || { cat "$work/sway.log" >&2; exit 1; }
   start_input || exit 1

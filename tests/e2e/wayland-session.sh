@@ -91,12 +91,13 @@ stop_session() {
   if [ -n "$input_pid" ]; then
     exec 7>&- 8<&-
     kill "$input_pid" 2>/dev/null
-    wait "$input_pid" 2>/dev/null
+    # Callers under set -e too: a process ended by the signal is no failure here.
+    wait "$input_pid" 2>/dev/null || true
     input_pid=
   fi
   if [ -n "$sway_pid" ]; then
     kill "$sway_pid" 2>/dev/null
-    wait "$sway_pid" 2>/dev/null
+    wait "$sway_pid" 2>/dev/null || true
     sway_pid=
   fi
 }
