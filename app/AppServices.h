@@ -3,6 +3,7 @@
 // hand in fakes.
 
 #include <QCursor>
+#include <QGuiApplication>
 #include <QPoint>
 
 namespace qv {
@@ -18,11 +19,16 @@ class IPointer {
 public:
   virtual ~IPointer() = default;
   virtual QPoint Pos() const = 0;
+  // Whether the platform says where the pointer is on the screen and where windows are.
+  // Where it does not, the crop window follows the pointer from its own pointer events.
+  virtual bool ScreenWide() const { return true; }
 };
 
 class TCursorPointer : public IPointer {
 public:
   QPoint Pos() const override { return QCursor::pos(); }
+  // A Wayland client learns the pointer only over its own windows, and never where they are.
+  bool ScreenWide() const override { return !QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
 };
 
 struct TAppServices {

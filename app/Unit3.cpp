@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
@@ -56,10 +57,23 @@ TForm3::TForm3(TForm1& main) : QWidget(&main, Qt::Tool), main_(main) {
   setWindowTitle(tr(kCropCaption));
   setFont(FormFont());
   setFixedSize(kCropInitialWidth, kCropInitialHeight);
+  setFocusPolicy(Qt::StrongFocus);
+  // Moves over the window and its children are what tracking within the window follows.
+  setMouseTracking(true);
 
   Image1 = new TPicture(this);
   Image1->setGeometry(0, 0, 145, 121);
+  Image1->setMouseTracking(true);
   Shape1 = new TFrameShape(this);
+  Shape1->setMouseTracking(true);
+  //: The tooltip of the crop window's picture and frame: the keys.
+  const QString keys = tr("Мышь или стрелки: сдвинуть рамку, с Shift на десятую часть\n"
+                          "Home, End: рамка у края фото\n"
+                          "Enter или щелчок по рамке: сохранить\n"
+                          "Пробел: пропустить фото\n"
+                          "Backspace: вернуться к предыдущему фото");
+  Image1->setToolTip(keys);
+  Shape1->setToolTip(keys);
   ShowFrame();
   Shape1->onMouseDown = [this] { Guard(main_.Services().errorBox, [this] { Shape1MouseDown(); }); };
 
@@ -72,6 +86,7 @@ TForm3::TForm3(TForm1& main) : QWidget(&main, Qt::Tool), main_(main) {
 }
 
 void TForm3::openfile(const std::string& path) {
+  opened_ = true;
   const auto snapshot = [this] {
     main_.GetParams();
     return main_.CurrentTarget();
@@ -84,51 +99,224 @@ void TForm3::openfile(const std::string& path) {
   } catch (...) {
     // What the failed step left of the frame and the picture is what the window shows.
     viewFrame_ = QPoint(0, 0);
+    held_ = false;
     ShowFrame();
+    PlaceWithin();
     ShowPicture();
+    ShowCaption();
     // The run passes over a file that fails and opens the next one.
     PrefetchFollowing();
     throw;
   }
   viewFrame_ = QPoint(0, 0);
+  // Each photo's frame follows the pointer again.
+  held_ = false;
   ShowFrame();
+  PlaceWithin();
   ShowPicture();
+  ShowCaption();
   PrefetchFollowing();
 }
 
 void TForm3::Timer1Timer() {
+  // Without a screen-wide pointer the window's own pointer events move the frame.
+  if (!ScreenWide())
+    return;
   const QPoint pointer = main_.Services().pointer.Pos();
+  // The keys' place stands until the pointer moves.
+  if (held_) {
+    if (pointer == heldScreen_)
+      return;
+    held_ = false;
+  }
   // Measured from the client area, so the frame's centre lies under the pointer.
-  const QPoint origin = mapToGlobal(QPoint(0, 0));
+  FollowAt(pointer - mapToGlobal(QPoint(0, 0)));
+}
+
+int32_t TForm3::PictureLength() const {
+  const int32_t fitted = model_.fitWidth ? fitted_.height : fitted_.width;
+  return scale_.Scaled() ? ViewLength(fitted, scale_) : fitted;
+}
+
+int32_t TForm3::FrameLength() const {
+  const TFrame& frame = model_.Shape1;
+  const int32_t target = model_.fitWidth ? frame.height : frame.width;
+  return scale_.Scaled() ? ViewLength(target, scale_) : target;
+}
+
+int32_t TForm3::ViewPosition() const {
+  const bool vertical = model_.fitWidth;
+  if (scale_.Scaled())
+    return vertical ? viewFrame_.y() : viewFrame_.x();
+  return vertical ? model_.Shape1.top : model_.Shape1.left;
+}
+
+void TForm3::PlaceAt(int32_t v) {
   TFrame& frame = model_.Shape1;
+  const bool vertical = model_.fitWidth;
   if (!scale_.Scaled()) {
-    if (model_.fitWidth)
-      frame.top = pointer.y() - origin.y() - RoundHalfEven(frame.height / 2.0L);
-    else
-      frame.left = pointer.x() - origin.x() - RoundHalfEven(frame.width / 2.0L);
+    (vertical ? frame.top : frame.left) = v;
   } else {
-    // The same in view pixels; the full-size offset follows so that both ends meet.
-    const bool vertical = model_.fitWidth;
+    // The full-size offset follows the view position so that both ends meet.
     const int32_t fitted = vertical ? fitted_.height : fitted_.width;
     const int32_t target = vertical ? frame.height : frame.width;
-    const int32_t viewTarget = ViewLength(target, scale_);
-    const int32_t v = (vertical ? pointer.y() - origin.y() : pointer.x() - origin.x()) - RoundHalfEven(viewTarget / 2.0L);
     (vertical ? viewFrame_.ry() : viewFrame_.rx()) = v;
-    (vertical ? frame.top : frame.left) = FullOffset(v, fitted, target, ViewLength(fitted, scale_), viewTarget);
+    (vertical ? frame.top : frame.left) = FullOffset(v, fitted, target, ViewLength(fitted, scale_), FrameLength());
   }
   ShowFrame();
 }
 
+void TForm3::FollowAt(QPoint local) {
+  PlaceAt((model_.fitWidth ? local.y() : local.x()) - RoundHalfEven(FrameLength() / 2.0L));
+}
+
+void TForm3::FollowWithin(QPoint local) {
+  within_ = local;
+  if (ScreenWide())
+    return;
+  if (held_) {
+    if (heldWithin_ == local)
+      return;
+    held_ = false;
+  }
+  FollowAt(local);
+}
+
+void TForm3::PlaceWithin() {
+  if (ScreenWide())
+    return;
+  if (within_)
+    FollowAt(*within_);
+  else
+    PlaceAt(static_cast<int32_t>(DivideHalfEven(std::max(0, PictureLength() - FrameLength()), 2)));
+}
+
+void TForm3::MoveByKey(int32_t v) {
+  PlaceAt(std::clamp(v, 0, std::max(0, PictureLength() - FrameLength())));
+  Hold();
+}
+
+void TForm3::Hold() {
+  held_ = true;
+  heldScreen_ = main_.Services().pointer.Pos();
+  heldWithin_ = within_;
+}
+
+bool TForm3::ScreenWide() const { return main_.Services().pointer.ScreenWide(); }
+
 void TForm3::Shape1MouseDown() {
   const std::string path = main_.makename(main_.Driver().fileIndex());
   model_.Savefile(path, main_.CurrentTarget());
+  const TFrame& frame = model_.Shape1;
+  const TPlace place{model_.fitWidth ? frame.top : frame.left, ViewPosition()};
   try {
-    main_.Driver().next();
+    main_.Driver().next(place);
   } catch (...) {
     DropUnusedPrefetch();
     throw;
   }
   DropUnusedPrefetch();
+}
+
+void TForm3::Skip() {
+  try {
+    main_.Driver().skip();
+  } catch (...) {
+    DropUnusedPrefetch();
+    throw;
+  }
+  DropUnusedPrefetch();
+}
+
+void TForm3::Back() {
+  if (!main_.Driver().back())
+    return;
+  const std::optional<TPlace> place = main_.Driver().ConfirmedPlace();
+  if (!place)
+    return;
+  // The very offset cut then, so that confirming again writes the same region.
+  (model_.fitWidth ? model_.Shape1.top : model_.Shape1.left) = place->offset;
+  if (scale_.Scaled())
+    (model_.fitWidth ? viewFrame_.ry() : viewFrame_.rx()) = place->view;
+  ShowFrame();
+  Hold();
+}
+
+void TForm3::keyPressEvent(QKeyEvent* event) {
+  const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+  if (modifiers != Qt::NoModifier && modifiers != Qt::ShiftModifier) {
+    QWidget::keyPressEvent(event);
+    return;
+  }
+  const bool vertical = model_.fitWidth;
+  const int32_t step = modifiers == Qt::ShiftModifier
+                           ? std::max<int32_t>(1, static_cast<int32_t>(DivideHalfEven(PictureLength(), 10)))
+                           : 1;
+  // A key held down repeats its move, but never confirms, skips or goes back more than once.
+  const bool once = !event->isAutoRepeat();
+  std::function<void()> action;
+  switch (event->key()) {
+  case Qt::Key_Left:
+  case Qt::Key_Right:
+    if (!vertical)
+      action = [this, step, event] { MoveByKey(ViewPosition() + (event->key() == Qt::Key_Left ? -step : step)); };
+    break;
+  case Qt::Key_Up:
+  case Qt::Key_Down:
+    if (vertical)
+      action = [this, step, event] { MoveByKey(ViewPosition() + (event->key() == Qt::Key_Up ? -step : step)); };
+    break;
+  case Qt::Key_Home:
+    action = [this] { MoveByKey(0); };
+    break;
+  case Qt::Key_End:
+    action = [this] { MoveByKey(PictureLength() - FrameLength()); };
+    break;
+  case Qt::Key_Return:
+  case Qt::Key_Enter:
+    if (once)
+      action = [this] { Shape1MouseDown(); };
+    break;
+  case Qt::Key_Space:
+    if (once)
+      action = [this] { Skip(); };
+    break;
+  case Qt::Key_Backspace:
+    if (once)
+      action = [this] { Back(); };
+    break;
+  default:
+    break;
+  }
+  if (!action) {
+    QWidget::keyPressEvent(event);
+    return;
+  }
+  event->accept();
+  // Only a visible window has a photo on screen to act on.
+  if (isVisible())
+    Guard(main_.Services().errorBox, action);
+}
+
+void TForm3::enterEvent(QEnterEvent* event) {
+  QWidget::enterEvent(event);
+  FollowWithin(event->position().toPoint());
+}
+
+void TForm3::leaveEvent(QEvent* event) {
+  QWidget::leaveEvent(event);
+  // The frame stays where the pointer left it.
+  within_.reset();
+}
+
+void TForm3::mouseMoveEvent(QMouseEvent* event) {
+  QWidget::mouseMoveEvent(event);
+  FollowWithin(event->position().toPoint());
+}
+
+void TForm3::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  within_.reset();
 }
 
 void TForm3::SetPrefetching(bool on) {
@@ -198,12 +386,23 @@ QMargins TForm3::FrameMargins() const {
   return {};
 }
 
+QMargins TForm3::Decoration() const {
+  QMargins frame = FrameMargins();
+  if (ScreenWide())
+    return frame;
+  // A compositor that draws the title bar and borders itself tells Qt nothing of them.
+  frame.setTop(std::max(frame.top(), kDecorationHeight - frame.bottom()));
+  const int missing = std::max(0, kDecorationWidth - frame.left() - frame.right());
+  frame.setLeft(frame.left() + missing / 2);
+  frame.setRight(frame.right() + missing - missing / 2);
+  return frame;
+}
+
 QSize TForm3::Room() const {
   const QScreen* shown = screen() ? screen() : QGuiApplication::primaryScreen();
   if (!shown)
     return {std::numeric_limits<int>::max(), std::numeric_limits<int>::max()};
-  const QMargins frame = FrameMargins();
-  return shown->availableGeometry().size().shrunkBy(frame);
+  return shown->availableGeometry().size().shrunkBy(Decoration());
 }
 
 void TForm3::KeepOnScreen() {
@@ -211,7 +410,7 @@ void TForm3::KeepOnScreen() {
   if (!scale_.Scaled() || !placed_ || !shown)
     return;
   const QRect area = shown->availableGeometry();
-  const QRect outer(pos(), size().grownBy(FrameMargins()));
+  const QRect outer(pos(), size().grownBy(Decoration()));
   const int x = std::clamp(outer.x(), area.left(), std::max(area.left(), area.right() + 1 - outer.width()));
   const int y = std::clamp(outer.y(), area.top(), std::max(area.top(), area.bottom() + 1 - outer.height()));
   if (QPoint(x, y) != outer.topLeft())
@@ -219,11 +418,22 @@ void TForm3::KeepOnScreen() {
 }
 
 void TForm3::ShowCaption() {
+  QString caption = tr(kCropCaption);
+  if (opened_) {
+    const TFrame& frame = model_.Shape1;
+    //: The crop window's caption during a run: the size of the pass, the photo's number and
+    //: the number of photos.
+    caption = tr("%1 — %2x%3, %4 / %5")
+                  .arg(caption)
+                  .arg(frame.width)
+                  .arg(frame.height)
+                  .arg(main_.Driver().fileIndex() + 1)
+                  .arg(main_.DisplayCount());
+  }
   if (scale_.Scaled())
     //: The crop window's caption when the picture is shown scaled down, and the scale.
-    setWindowTitle(tr("%1 — %2%").arg(tr(kCropCaption)).arg(ScalePercent(scale_)));
-  else
-    setWindowTitle(tr(kCropCaption));
+    caption = tr("%1 — %2%").arg(caption).arg(ScalePercent(scale_));
+  setWindowTitle(caption);
 }
 
 void TForm3::ShowFrame() {
@@ -274,6 +484,9 @@ void TForm3::showEvent(QShowEvent* event) {
     CentreOnDesktop(this);
     KeepOnScreen();
   }
+  // The keys act on the photo on screen from the start.
+  activateWindow();
+  setFocus(Qt::ActiveWindowFocusReason);
 }
 
 } // namespace qv

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "imaging/CropModel.h"
@@ -23,6 +24,11 @@ inline constexpr const char* kCropCaption = QT_TRANSLATE_NOOP("qv::TForm3", "Ð Ñ
 inline constexpr int kCropInitialWidth = 200;
 inline constexpr int kCropInitialHeight = 143;
 inline constexpr int kTrackingInterval = 10;
+// Room kept for a compositor's title bar and borders that Qt cannot measure. A compositor
+// that centres a window by its content (sway does) puts half the spare height above it, so
+// the height leaves room for a title bar of 30 pixels there.
+inline constexpr int kDecorationHeight = 64;
+inline constexpr int kDecorationWidth = 8;
 
 // Shows a picture unscaled from its top-left corner.
 class TPicture : public QWidget {
@@ -61,6 +67,12 @@ public:
   void Timer1Timer();
   // The confirmation: name, save, next.
   void Shape1MouseDown();
+  // Space: passes over the photo on screen for this size, saving nothing.
+  void Skip();
+  // Backspace: the previous photo of the pass again, its frame where it was confirmed.
+  void Back();
+  // The caption: where the run is, and the scale while the picture is shown scaled down.
+  void ShowCaption();
 
   TCropModel& Model() { return model_; }
   // Whether the next photo is read while the user places the frame (on by default).
@@ -85,14 +97,39 @@ public:
 
 protected:
   void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  // Where the platform cannot say where the pointer is on the screen, these carry it.
+  void enterEvent(QEnterEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
+  // The free axis, in view pixels: the frame's position, the picture's length V and the
+  // frame's length t.
+  int32_t ViewPosition() const;
+  int32_t PictureLength() const;
+  int32_t FrameLength() const;
+  // Puts the frame at view position v and its full-size offset where that maps to.
+  void PlaceAt(int32_t v);
+  // The frame's centre under a pointer at local, a position in the client area.
+  void FollowAt(QPoint local);
+  // Tracking from the window's own pointer events: a new position within it.
+  void FollowWithin(QPoint local);
+  // A new photo's frame: under the pointer when it is over the window, else in the middle.
+  void PlaceWithin();
+  // The keys move the frame to v, kept within the picture, and it stays there until the
+  // pointer moves.
+  void MoveByKey(int32_t v);
+  void Hold();
+  bool ScreenWide() const;
   void ShowFrame();
   void ShowPicture();
-  void ShowCaption();
   // The window's frame as known from its own or the main window's showing; none before.
   QMargins FrameMargins() const;
+  // The frame margins with room for a compositor's decorations where Qt sees none.
+  QMargins Decoration() const;
   // A scaled window is kept within its screen's available area.
   void KeepOnScreen();
   // Asks for the file the run driver says the next save opens.
@@ -109,6 +146,16 @@ private:
   TSize fitted_;
   TViewScale scale_;
   QPoint viewFrame_;
+  // Whether a file has been opened, so that the caption tells where the run is.
+  bool opened_ = false;
+  // The pointer's position in the client area while it is over the window (tracking from
+  // window events only).
+  std::optional<QPoint> within_;
+  // The keys placed the frame: it stays while the pointer stands where it was then (on the
+  // screen under screen-wide tracking, within the window otherwise).
+  bool held_ = false;
+  QPoint heldScreen_;
+  std::optional<QPoint> heldWithin_;
 };
 
 } // namespace qv

@@ -288,6 +288,9 @@ void TForm1::MirrorFiles(const TListChange& change) {
   if (ListBox1->currentRow() != files_.Selected())
     ListBox1->setCurrentRow(files_.Selected());
   StatusPanel0->setText(JobText(files_.StatusText()));
+  // The crop window's caption counts the photos of the run.
+  if (crop_ && crop_->isVisible())
+    crop_->ShowCaption();
 }
 
 void TForm1::showEvent(QShowEvent* event) {

@@ -1,5 +1,7 @@
 #include "run/RunDriver.h"
 
+#include <algorithm>
+
 #include "job/JobState.h"
 #include "job/Services.h"
 
@@ -12,10 +14,41 @@ void TRunDriver::SpeedButton5Click() { PassOverFailures(ShowPass()); }
 
 TStep TRunDriver::FormShow() {
   fileIndex_ = 0;
+  left_.clear();
   return OpenFile(0);
 }
 
-void TRunDriver::next() { PassOverFailures(MoveOn()); }
+void TRunDriver::next(std::optional<TPlace> place) {
+  Leave(place);
+  PassOverFailures(MoveOn());
+}
+
+bool TRunDriver::back() {
+  const int32_t count = env_.DisplayCount();
+  if (fileIndex_ <= 0 || count <= 0)
+    return false;
+  // Files removed during the pass may have left fileIndex past the list's end.
+  fileIndex_ = std::min(fileIndex_ - 1, count - 1);
+  progress_.SetPosition(fileIndex_);
+  // A file that fails to open now is reported and passed over forwards again.
+  PassOverFailures(OpenFile(fileIndex_));
+  return true;
+}
+
+std::optional<TPlace> TRunDriver::ConfirmedPlace() const {
+  if (fileIndex_ < 0 || static_cast<size_t>(fileIndex_) >= left_.size())
+    return std::nullopt;
+  return left_[static_cast<size_t>(fileIndex_)];
+}
+
+void TRunDriver::Leave(std::optional<TPlace> place) {
+  if (fileIndex_ < 0)
+    return;
+  const auto index = static_cast<size_t>(fileIndex_);
+  if (left_.size() <= index)
+    left_.resize(index + 1);
+  left_[index] = place;
+}
 
 int32_t TRunDriver::FollowingIndex() {
   const int32_t count = env_.DisplayCount();
@@ -36,8 +69,10 @@ TResolution TRunDriver::FollowingSize() {
 }
 
 void TRunDriver::PassOverFailures(TStep step) {
-  while (step == TStep::passOver)
+  while (step == TStep::passOver) {
+    Leave(std::nullopt);
     step = MoveOn();
+  }
 }
 
 TStep TRunDriver::ShowPass() {

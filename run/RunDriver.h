@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace qv {
 
@@ -46,6 +48,14 @@ public:
   virtual bool AnyResolutionChecked() = 0;
 };
 
+// Where a confirmed frame stood along the free axis: the full-size offset cut at, and the
+// position in the crop window's view it was placed at (the same when shown unscaled).
+struct TPlace {
+  int32_t offset = 0;
+  int32_t view = 0;
+  bool operator==(const TPlace&) const = default;
+};
+
 inline constexpr const char* kNoFilesMessage = "Сначала добавьте файлы";
 inline constexpr const char* kNoResolutionsMessage = "Сначала выберите разрешения";
 
@@ -61,8 +71,17 @@ public:
   void StartAround() { SpeedButton5Click(); }
   // The crop window is turning visible: file 0 of the pass.
   TStep FormShow();
-  // After each successful save.
-  void next();
+  // After each successful save; place is where the frame stood, for a later back().
+  void next(std::optional<TPlace> place = std::nullopt);
+  // The user passes over the file on screen: nothing is saved, the run moves on as after a save.
+  void skip() { next(); }
+  // Back to the previous file of the pass, shown again; false on the first file of a pass,
+  // where nothing happens. The progress position becomes the new fileIndex, as it is
+  // whenever a file of the pass is on screen.
+  bool back();
+  // Where the file on screen was confirmed the last time the run left it in this pass, if
+  // it was saved then (not skipped, not failed).
+  std::optional<TPlace> ConfirmedPlace() const;
 
   // The position in the file list of the file on screen.
   int32_t fileIndex() const { return fileIndex_; }
@@ -83,11 +102,16 @@ private:
   TStep MoveOn();
   // Opens entry index of the path list; a source that fails is reported and passed over.
   TStep OpenFile(int32_t index);
+  // Notes how the run leaves the file on screen.
+  void Leave(std::optional<TPlace> place);
 
   TJobState& state_;
   IRunSurroundings& env_;
   IProgressBar& progress_;
   int32_t fileIndex_ = 0;
+  // How each file of the pass was left last, by position in the list; cleared at each
+  // pass's first file.
+  std::vector<std::optional<TPlace>> left_;
 };
 
 } // namespace qv

@@ -172,6 +172,24 @@ its own folder</translation>
         <translation>Manual crop</translation>
     </message>
     <message>
+        <source>Мышь или стрелки: сдвинуть рамку, с Shift на десятую часть
+Home, End: рамка у края фото
+Enter или щелчок по рамке: сохранить
+Пробел: пропустить фото
+Backspace: вернуться к предыдущему фото</source>
+        <extracomment>The tooltip of the crop window&apos;s picture and frame: the keys.</extracomment>
+        <translation>Mouse or arrow keys: move the frame, with Shift by a tenth
+Home, End: the frame at an end of the photo
+Enter or a click on the frame: save
+Space: skip this photo
+Backspace: back to the previous photo</translation>
+    </message>
+    <message>
+        <source>%1 — %2x%3, %4 / %5</source>
+        <extracomment>The crop window&apos;s caption during a run: the size of the pass, the photo&apos;s number and the number of photos.</extracomment>
+        <translation>%1 — %2x%3, %4 / %5</translation>
+    </message>
+    <message>
         <source>%1 — %2%</source>
         <extracomment>The crop window&apos;s caption when the picture is shown scaled down, and the scale.</extracomment>
         <translation>%1 — %2%</translation>

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QListWidget>
+#include <QProcess>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -65,6 +66,14 @@ std::optional<std::string> TFakeDialogs::SizeBox(QWidget*, const std::vector<std
   std::optional<std::string> answer = sizeAnswers.front();
   sizeAnswers.pop_front();
   return answer;
+}
+
+Bytes CutToolBytes(const std::string& source, int32_t width, int32_t height, int32_t offset, const std::string& output) {
+  const QStringList arguments = {"--size", QString("%1x%2").arg(width).arg(height), "--offset", QString::number(offset),
+                                 QString::fromStdString(source), QString::fromStdString(output)};
+  const int code = QProcess::execute(QStringLiteral(QV_CUT_TOOL), arguments);
+  EXPECT_EQ(code, 0) << QV_CUT_TOOL << " " << arguments.join(' ').toStdString();
+  return ReadBytes(output);
 }
 
 TProgram::TProgram(const std::string& keptSizesPath)

@@ -50,7 +50,10 @@ public:
 class TScriptedPointer : public IPointer {
 public:
   QPoint Pos() const override { return pos; }
+  bool ScreenWide() const override { return screenWide; }
   QPoint pos;
+  // false: the crop window tracks from its own pointer events, as under Wayland.
+  bool screenWide = true;
 };
 
 using qvtest::Bytes;
@@ -61,6 +64,9 @@ using qvtest::Squares;
 using qvtest::WithOrientation;
 using qvtest::WriteBytes;
 using qvtest::WriteJpeg;
+
+// The bytes `quarvelle-cut --size WxH --offset N source output` writes, read back from output.
+Bytes CutToolBytes(const std::string& source, int32_t width, int32_t height, int32_t offset, const std::string& output);
 
 // The whole program with fake dialogs, error box and pointer, real files and folders.
 class TProgram {

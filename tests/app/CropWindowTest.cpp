@@ -5,7 +5,6 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
-#include <QProcess>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -127,7 +126,7 @@ TEST_F(CropJob, StartShowsTheFirstFileFittedBeforeShowReturns) {
   // as it is, the caption without a scale.
   EXPECT_EQ(form3.size(), QSize(367, 220));
   EXPECT_FALSE(form3.Scale().Scaled());
-  EXPECT_EQ(form3.windowTitle(), "Ручная обработка");
+  EXPECT_EQ(form3.windowTitle(), "Ручная обработка — 176x220, 1 / 3");
   EXPECT_FALSE(form3.Model().fitWidth);
   EXPECT_EQ(form3.Image1->size(), QSize(367, 220));
   ASSERT_EQ(form3.Image1->Image().size(), QSize(367, 220));
@@ -194,12 +193,7 @@ TEST_F(CropJob, AnyButtonOnTheFrameConfirmsAndAPressBesideItDoesNothing) {
 // The bytes quarvelle-cut writes for the same source, size and frame offset.
 std::vector<uint8_t> ReferenceCut(const std::string& source, const TResolution& size, const TFrame& frame,
                                   const std::string& output) {
-  const int32_t offset = frame.left != 0 ? frame.left : frame.top;
-  const QStringList arguments = {"--size", QString("%1x%2").arg(size.width).arg(size.height), "--offset",
-                                 QString::number(offset), QString::fromStdString(source), QString::fromStdString(output)};
-  const int code = QProcess::execute(QStringLiteral(QV_CUT_TOOL), arguments);
-  EXPECT_EQ(code, 0) << QV_CUT_TOOL << " " << arguments.join(' ').toStdString();
-  return ReadBytes(output);
+  return CutToolBytes(source, size.width, size.height, frame.left != 0 ? frame.left : frame.top, output);
 }
 
 TEST_F(CropJob, ThreePhotosAtThreeSizesGiveNineWallpapers) {
@@ -345,14 +339,14 @@ TEST_F(CropJob, ScaledWindowFitsTheScreenAndCutsAtFullSize) {
     QSize frame;
     int32_t v;
     int32_t offset;
-    const char* caption;
+    const char* scale;
   };
   const TPress presses[] = {
-      {{1194, 796}, {358, 796}, 0, 0, "Ручная обработка — 33%"},
-      {{1194, 796}, {358, 796}, 836, 2520, "Ручная обработка — 33%"},
-      {{1194, 796}, {358, 796}, 418, 1260, "Ручная обработка — 33%"},
-      {{265, 796}, {265, 590}, 206, 840, "Ручная обработка — 24%"},
-      {{265, 796}, {265, 590}, 50, 204, "Ручная обработка — 24%"},
+      {{1194, 796}, {358, 796}, 0, 0, "33%"},
+      {{1194, 796}, {358, 796}, 836, 2520, "33%"},
+      {{1194, 796}, {358, 796}, 418, 1260, "33%"},
+      {{265, 796}, {265, 590}, 206, 840, "24%"},
+      {{265, 796}, {265, 590}, 50, 204, "24%"},
   };
   // Each photo after the first is read, fitted and viewed in the background.
   form3.Prefetch().SetSettleTime(std::chrono::nanoseconds(0));
@@ -363,7 +357,7 @@ TEST_F(CropJob, ScaledWindowFitsTheScreenAndCutsAtFullSize) {
     form3.Prefetch().Wait();
     ASSERT_TRUE(form3.isVisible());
     ASSERT_EQ(form1.Driver().fileIndex(), static_cast<int32_t>(file));
-    EXPECT_EQ(form3.windowTitle(), press.caption);
+    EXPECT_EQ(form3.windowTitle(), QString("Ручная обработка — 1080x2400, %1 / 5 — %2").arg(file + 1).arg(press.scale));
     EXPECT_EQ(form3.size(), press.view);
     EXPECT_EQ(form3.Image1->size(), press.view);
     EXPECT_EQ(form3.Image1->Image().size(), press.view);
@@ -417,7 +411,7 @@ TEST_F(CropJob, AScaledPictureBringsTheWindowBackOnScreen) {
   const QPoint left = form3.pos();
   form3.openfile(program.Path("alpha.jpg"));
   EXPECT_FALSE(form3.Scale().Scaled());
-  EXPECT_EQ(form3.windowTitle(), "Ручная обработка");
+  EXPECT_EQ(form3.windowTitle(), "Ручная обработка — 176x220, 1 / 3");
   EXPECT_EQ(form3.size(), QSize(367, 220));
   EXPECT_EQ(form3.pos(), left);
 }

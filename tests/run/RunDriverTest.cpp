@@ -404,6 +404,119 @@ TEST_F(RunDriverTest, LongRunOfFailingFilesIsSkippedWithoutDeepeningTheStack) {
   EXPECT_LT(*high - *low, 4096u);
 }
 
+// --- Skip and back ---
+
+// Passing over a file moves the run on exactly as its save does: the same calls in the same
+// order, at the last file of a pass and of the job too; only nothing is saved.
+TEST_F(RunDriverTest, SkipMovesOnExactlyAsASave) {
+  const auto walk = [](bool skipping) {
+    TJobState state;
+    TSettingsValues settings;
+    FakeSurroundings env{state, settings};
+    TRunDriver driver{state, env, env};
+    env.Attach(driver);
+    settings.resolutionItems[k240x320].checked = true;
+    env.Add({kA, kB, kC});
+    env.Guard([&] { driver.SpeedButton5Click(); });
+    std::vector<int32_t> positions;
+    while (env.visible && positions.size() < 10) {
+      env.Guard([&] { skipping ? driver.skip() : driver.next(TPlace{3, 3}); });
+      positions.push_back(env.position);
+    }
+    EXPECT_FALSE(env.visible);
+    EXPECT_EQ(env.list.Count(), 0);
+    EXPECT_EQ(positions, (std::vector<int32_t>{1, 2, 0, 1, 2, 0}));
+    return env.log;
+  };
+  EXPECT_EQ(walk(true), walk(false));
+}
+
+TEST_F(RunDriverTest, BackShowsThePreviousFileWithWhereItWasConfirmed) {
+  env.Add({kA, kB, kC});
+  Start();
+  EXPECT_FALSE(driver.back());
+  env.Guard([&] { driver.next(TPlace{40, 13}); });
+  env.Guard([&] { driver.skip(); });
+  ASSERT_EQ(driver.fileIndex(), 2);
+  EXPECT_EQ(env.position, 2);
+
+  struct TBack {
+    int32_t index;
+    std::optional<TPlace> place;
+  };
+  // b was skipped, so it has no place; a has the one it was saved at.
+  for (const TBack expected : {TBack{1, std::nullopt}, TBack{0, TPlace{40, 13}}}) {
+    SCOPED_TRACE(expected.index);
+    env.log.clear();
+    bool went = false;
+    env.Guard([&] { went = driver.back(); });
+    EXPECT_TRUE(went);
+    const std::string path = env.list.Path(expected.index);
+    EXPECT_EQ(env.Actions(), (Log{"SetProgressPosition(" + std::to_string(expected.index) + ")", "openfile(" + path + ")"}));
+    EXPECT_EQ(driver.fileIndex(), expected.index);
+    EXPECT_EQ(env.picture, (TPicture{path, 176, 220}));
+    EXPECT_EQ(driver.ConfirmedPlace(), expected.place);
+  }
+  // The first file of the pass: nothing at all.
+  env.log.clear();
+  EXPECT_FALSE(driver.back());
+  EXPECT_EQ(env.Actions(), Log{});
+  EXPECT_EQ(driver.fileIndex(), 0);
+
+  // Confirmed again elsewhere, a is shown with its new place; the run goes on from there.
+  Confirm();
+  env.Guard([&] { driver.next(TPlace{7, 2}); });
+  env.Guard([&] { driver.back(); });
+  EXPECT_EQ(driver.fileIndex(), 1);
+  EXPECT_EQ(driver.ConfirmedPlace(), (TPlace{7, 2}));
+  EXPECT_EQ(saves, (Log{kA + " 176x220"}));
+}
+
+TEST_F(RunDriverTest, BackStaysWithinThePass) {
+  env.Add({kA, kB});
+  settings.resolutionItems[k240x320].checked = true;
+  Start();
+  env.Guard([&] { driver.next(TPlace{5, 5}); });
+  env.Guard([&] { driver.next(TPlace{6, 6}); });
+  ASSERT_EQ(state.currentResolution, 2);
+  ASSERT_EQ(driver.fileIndex(), 0);
+  // File 0 of the new pass was confirmed in the last one only, at another size.
+  EXPECT_EQ(driver.ConfirmedPlace(), std::nullopt);
+  env.log.clear();
+  EXPECT_FALSE(driver.back());
+  EXPECT_EQ(env.Actions(), Log{});
+  EXPECT_EQ(env.picture, (TPicture{kA, 240, 320}));
+}
+
+TEST_F(RunDriverTest, BackToAFileThatNoLongerOpensReturnsToTheOneOnScreen) {
+  env.Add({kA, kB, kC});
+  Start();
+  Confirm();
+  Confirm();
+  env.failing = {kB};
+  env.log.clear();
+  env.Guard([&] { driver.back(); });
+  EXPECT_EQ(env.Actions(), (Log{"SetProgressPosition(1)", "openfile(" + kB + ")", Cannot(kB), "SetProgressPosition(2)",
+                                "openfile(" + kC + ")"}));
+  EXPECT_EQ(driver.fileIndex(), 2);
+  EXPECT_EQ(env.picture, (TPicture{kC, 176, 220}));
+}
+
+TEST_F(RunDriverTest, BackAfterFilesWereRemovedGoesToTheLastListed) {
+  env.Add({kA, kB, kC});
+  Start();
+  Confirm();
+  Confirm();
+  env.RemoveLast();
+  env.RemoveLast();
+  env.Guard([&] { driver.back(); });
+  EXPECT_EQ(driver.fileIndex(), 0);
+  EXPECT_EQ(env.picture, (TPicture{kA, 176, 220}));
+  env.RemoveLast();
+  EXPECT_FALSE(driver.back());
+  EXPECT_EQ(Count("error box"), 0);
+}
+
 // --- Errors the driver does not catch ---
 
 TEST_F(RunDriverTest, OtherErrorsEndTheStepWithTheCountersWhereTheyWere) {
