@@ -54,8 +54,12 @@ TPictureOpenDialog::TPictureOpenDialog(QWidget* owner) : QFileDialog(owner) {
   setOption(QFileDialog::DontUseNativeDialog, true);
   setFileMode(QFileDialog::ExistingFiles);
   setAcceptMode(QFileDialog::AcceptOpen);
-  setNameFilter(tr(kPictureFilter));
-  // Photos from cameras end in .JPG: the patterns must match whatever the case.
+  QStringList filters = {tr(kAllPicturesFilter), tr(kPictureFilter)};
+  for (const char* family : kFamilyFilters)
+    filters << tr(family);
+  setNameFilters(filters);
+  // Photos from cameras end in .JPG, from phones in .HEIC: the patterns must match whatever
+  // the case.
   setFilter(filter() & ~QDir::CaseSensitive);
 
   auto* pane = new QWidget(this);

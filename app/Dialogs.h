@@ -46,7 +46,17 @@ private:
 };
 
 // The patterns in parentheses are what the dialog filters by; a translation must keep them.
+// The first offers every picture the list takes, the JPEG one is the designed filter, and
+// each other family has its own.
+inline constexpr const char* kAllPicturesFilter = QT_TRANSLATE_NOOP(
+    "qv::TPictureOpenDialog", "Все изображения (*.jpg *.jpeg *.heic *.heif *.hif *.avif *.png *.webp)");
 inline constexpr const char* kPictureFilter = QT_TRANSLATE_NOOP("qv::TPictureOpenDialog", "JPEG Image File (*.jpg *.jpeg)");
+inline constexpr const char* kFamilyFilters[] = {
+    QT_TRANSLATE_NOOP("qv::TPictureOpenDialog", "HEIF Image File (*.heic *.heif *.hif)"),
+    QT_TRANSLATE_NOOP("qv::TPictureOpenDialog", "AVIF Image File (*.avif)"),
+    QT_TRANSLATE_NOOP("qv::TPictureOpenDialog", "PNG Image File (*.png)"),
+    QT_TRANSLATE_NOOP("qv::TPictureOpenDialog", "WebP Image File (*.webp)"),
+};
 
 // Qt's own file dialog (the desktop's cannot carry a pane) with a picture preview.
 class TPictureOpenDialog : public QFileDialog {

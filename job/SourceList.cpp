@@ -17,6 +17,33 @@ namespace {
 constexpr std::array<std::string_view, 8> kAcceptedEndings = {"Jpeg", "Jpg", "jpeg", "jpg",
                                                               "JPEG", "JPG", "JPeg", "JPg"};
 
+// The endings of the other formats phones and browsers write, dot included, in any case.
+constexpr std::array<std::string_view, 6> kPictureEndings = {".heic", ".heif", ".hif", ".avif", ".png", ".webp"};
+
+bool HasJpegEnding(std::string_view path) {
+  for (const std::string_view ending : kAcceptedEndings)
+    if (path.ends_with(ending))
+      return true;
+  return false;
+}
+
+bool HasPictureEnding(std::string_view path) {
+  for (const std::string_view ending : kPictureEndings) {
+    if (path.size() < ending.size())
+      continue;
+    const std::string_view tail = path.substr(path.size() - ending.size());
+    bool same = true;
+    for (std::size_t i = 0; i < ending.size() && same; ++i) {
+      // Only ASCII letters fold; a byte of another script never equals one of these.
+      const char c = tail[i] >= 'A' && tail[i] <= 'Z' ? static_cast<char>(tail[i] - 'A' + 'a') : tail[i];
+      same = c == ending[i];
+    }
+    if (same)
+      return true;
+  }
+  return false;
+}
+
 } // namespace
 
 TSourceList::TSourceList(TJobState& state, IOpenTest& openTest, IProgressBar& progress)
@@ -56,7 +83,7 @@ TRefusal TSourceList::Accept(const std::string& path) {
   if (listed)
     return TRefusal::listedAlready;
   if (!accepted)
-    return TRefusal::notJpegEnding;
+    return TRefusal::notPictureEnding;
   std::string name = shortname(path);
   listed_.insert(path);
   try {
@@ -102,16 +129,17 @@ void TSourceList::RemoveSelected() {
 std::string TSourceList::shortname(const std::string& path) {
   const std::size_t slash = path.rfind(kPathDelim);
   const std::size_t first = slash == std::string::npos ? 0 : slash + 1;
+  // The other formats lose their ending from the last dot on; their endings are of other
+  // lengths than four, so the JPEG rule would leave part of them or eat into the name.
+  if (!HasJpegEnding(path) && HasPictureEnding(path))
+    return path.substr(first, path.rfind('.') - first);
   // The last four characters go, whatever they are; a name that short leaves nothing.
   const std::size_t end = utf8::OffsetOfLast(path, 4);
   return end <= first ? std::string() : path.substr(first, end - first);
 }
 
 bool TSourceList::HasAcceptedEnding(const std::string& path) {
-  for (const std::string_view ending : kAcceptedEndings)
-    if (std::string_view(path).ends_with(ending))
-      return true;
-  return false;
+  return HasJpegEnding(path) || HasPictureEnding(path);
 }
 
 const std::string& TSourceList::DisplayName(int32_t index) const {

@@ -30,7 +30,7 @@ struct TListChange {
 inline constexpr const char* kStatusPrefix = "Файлов: ";
 
 // Which of addfile's tests refuses a path: the first that does, in the order they run.
-enum class TRefusal { none, cannotOpen, listedAlready, notJpegEnding };
+enum class TRefusal { none, cannotOpen, listedAlready, notPictureEnding };
 
 class TSourceList {
 public:
@@ -47,6 +47,8 @@ public:
   void RemoveSelected();
 
   static std::string shortname(const std::string& path);
+  // One of the eight JPEG endings, byte for byte, or .heic, .heif, .hif, .avif, .png or
+  // .webp in any case.
   static bool HasAcceptedEnding(const std::string& path);
 
   const std::vector<std::string>& ListBox1() const { return names_; }

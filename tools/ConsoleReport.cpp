@@ -15,8 +15,9 @@ const char* RefusalText(TRefusal refusal) {
     return "not a file that can be opened for reading";
   case TRefusal::listedAlready:
     return "listed already";
-  case TRefusal::notJpegEnding:
-    return "the name does not end in jpg, jpeg, JPG, JPEG, Jpg, Jpeg, JPg or JPeg";
+  case TRefusal::notPictureEnding:
+    return "the name does not end in jpg, jpeg, JPG, JPEG, Jpg, Jpeg, JPg or JPeg, nor in .heic, .heif, .hif, "
+           ".avif, .png or .webp";
   case TRefusal::none:
     break;
   }

@@ -236,6 +236,26 @@ Backspace: back to the previous photo</translation>
         <source>JPEG Image File (*.jpg *.jpeg)</source>
         <translation>JPEG Image File (*.jpg *.jpeg)</translation>
     </message>
+    <message>
+        <source>Все изображения (*.jpg *.jpeg *.heic *.heif *.hif *.avif *.png *.webp)</source>
+        <translation>All pictures (*.jpg *.jpeg *.heic *.heif *.hif *.avif *.png *.webp)</translation>
+    </message>
+    <message>
+        <source>HEIF Image File (*.heic *.heif *.hif)</source>
+        <translation>HEIF Image File (*.heic *.heif *.hif)</translation>
+    </message>
+    <message>
+        <source>AVIF Image File (*.avif)</source>
+        <translation>AVIF Image File (*.avif)</translation>
+    </message>
+    <message>
+        <source>PNG Image File (*.png)</source>
+        <translation>PNG Image File (*.png)</translation>
+    </message>
+    <message>
+        <source>WebP Image File (*.webp)</source>
+        <translation>WebP Image File (*.webp)</translation>
+    </message>
 </context>
 <context>
     <name>qv::TQtDialogs</name>

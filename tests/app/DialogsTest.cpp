@@ -143,7 +143,7 @@ QStringList ListedNames(TPictureOpenDialog& dialog) {
   return names;
 }
 
-TEST(PictureOpenDialog, ListsJpegEndingsOfAnyCaseAndPreviewsWithOurCodec) {
+TEST(PictureOpenDialog, ListsPictureEndingsOfAnyCaseAndPreviewsWithOurCodec) {
   QTemporaryDir folder;
   const QString base = folder.path() + "/";
   WriteJpeg((base + "a.jpg").toStdString(), {40, 30});
@@ -157,9 +157,20 @@ TEST(PictureOpenDialog, ListsJpegEndingsOfAnyCaseAndPreviewsWithOurCodec) {
   TPictureOpenDialog dialog(nullptr);
   EXPECT_EQ(dialog.fileMode(), QFileDialog::ExistingFiles);
   EXPECT_TRUE(dialog.testOption(QFileDialog::DontUseNativeDialog));
-  EXPECT_EQ(dialog.nameFilters(), QStringList{"JPEG Image File (*.jpg *.jpeg)"});
+  EXPECT_EQ(dialog.nameFilters(),
+            QStringList({"Все изображения (*.jpg *.jpeg *.heic *.heif *.hif *.avif *.png *.webp)",
+                         "JPEG Image File (*.jpg *.jpeg)", "HEIF Image File (*.heic *.heif *.hif)",
+                         "AVIF Image File (*.avif)", "PNG Image File (*.png)", "WebP Image File (*.webp)"}));
+  std::ofstream((base + "f.HEIC").toStdString()) << "heic";
+  std::ofstream((base + "g.Webp").toStdString()) << "webp";
+  std::ofstream((base + "h.gif").toStdString()) << "gif";
   dialog.setDirectory(folder.path());
   dialog.show();
+  // Every ending the list takes, in any case, under the first filter; only JPEG under the second.
+  const QStringList all = {"B.JPG", "a.jpg", "broken.jpg", "c.Jpeg", "d.png", "e.jpg", "f.HEIC", "g.Webp"};
+  EXPECT_TRUE(QTest::qWaitFor([&] { return ListedNames(dialog) == all; }, 5000))
+      << ListedNames(dialog).join(", ").toStdString();
+  dialog.selectNameFilter(dialog.nameFilters()[1]);
   const QStringList expected = {"B.JPG", "a.jpg", "broken.jpg", "c.Jpeg", "e.jpg"};
   EXPECT_TRUE(QTest::qWaitFor([&] { return ListedNames(dialog) == expected; }, 5000))
       << ListedNames(dialog).join(", ").toStdString();

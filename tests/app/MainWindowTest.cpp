@@ -47,7 +47,7 @@ bool Drop(QWidget* target, const QStringList& paths) {
   return enter.isAccepted() && drop.isAccepted();
 }
 
-TEST(MainWindow, DropOfFivePathsAddsTheThreeJpegsInOrder) {
+TEST(MainWindow, DropOfSixPathsAddsTheFourPicturesInOrder) {
   TProgram program;
   TForm1& form1 = program.Form1();
   form1.show();
@@ -57,7 +57,8 @@ TEST(MainWindow, DropOfFivePathsAddsTheThreeJpegsInOrder) {
     deep += "folder-with-a-long-name/";
   std::filesystem::create_directories(deep);
   const std::vector<std::string> dropped = {program.Path("Зима.jpg"), program.Path("notes.txt"), deep + "far.JPG",
-                                            program.Path("shot.png"), program.Path("лето.Jpeg")};
+                                            program.Path("shot.gif"), program.Path("лето.Jpeg"),
+                                            program.Path("IMG_0042.HEIC")};
   for (const std::string& path : dropped)
     Touch(path);
 
@@ -67,16 +68,16 @@ TEST(MainWindow, DropOfFivePathsAddsTheThreeJpegsInOrder) {
   // Dropped on the list, the files still reach the window.
   EXPECT_TRUE(Drop(form1.ListBox1->viewport(), paths));
 
-  EXPECT_EQ(Items(form1.ListBox1), QStringList({"Зима", "far", "лето."}));
+  EXPECT_EQ(Items(form1.ListBox1), QStringList({"Зима", "far", "лето.", "IMG_0042"}));
   EXPECT_EQ(Items(form1.ListBox2), QStringList({QString::fromStdString(dropped[0]), QString::fromStdString(dropped[2]),
-                                                QString::fromStdString(dropped[4])}));
-  EXPECT_EQ(form1.StatusPanel0->text(), "Файлов: 3");
-  EXPECT_EQ(form1.State().fileCount, 3);
+                                                QString::fromStdString(dropped[4]), QString::fromStdString(dropped[5])}));
+  EXPECT_EQ(form1.StatusPanel0->text(), "Файлов: 4");
+  EXPECT_EQ(form1.State().fileCount, 4);
   EXPECT_FALSE(form1.ListBox2->isVisible());
 
   // The same drop again adds nothing: every path is listed already or refused.
   EXPECT_TRUE(Drop(form1.Client(), paths));
-  EXPECT_EQ(form1.ListBox1->count(), 3);
+  EXPECT_EQ(form1.ListBox1->count(), 4);
   EXPECT_TRUE(program.errorBox.texts.empty());
 }
 

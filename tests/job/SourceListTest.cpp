@@ -71,12 +71,23 @@ INSTANTIATE_TEST_SUITE_P(
                       EndingRow{"/a/x.JPEG", true, "x."}, EndingRow{"/a/x.JPG", true, "x"},
                       EndingRow{"/a/x.JPeg", true, "x."}, EndingRow{"/a/x.JPg", true, "x"},
                       EndingRow{"/a/x.jPg", false, ""}, EndingRow{"/a/x.jPEG", false, ""},
-                      EndingRow{"/a/x.JpG", false, ""}, EndingRow{"/a/x.png", false, ""},
+                      EndingRow{"/a/x.JpG", false, ""},
                       EndingRow{"/a/x.jpg ", false, ""}, EndingRow{"pg", false, ""},
                       EndingRow{"/a/jpg", true, ""}, EndingRow{"jpg", true, ""},
                       EndingRow{"/photos/Фото.jpg", true, "Фото"}, EndingRow{"/photos/Фото.jpeg", true, "Фото."},
                       EndingRow{"/a/Фjpg", true, ""}, EndingRow{"/a/ФФjpg", true, "Ф"},
-                      EndingRow{"/a/b.c/xyjpg", true, "x"}));
+                      EndingRow{"/a/b.c/xyjpg", true, "x"},
+                      // The other formats: the dot is part of the ending, any case, and the
+                      // name loses the last dot and what follows it.
+                      EndingRow{"/p/IMG_0042.HEIC", true, "IMG_0042"}, EndingRow{"/p/x.heic", true, "x"},
+                      EndingRow{"/p/x.Heif", true, "x"}, EndingRow{"/p/x.hif", true, "x"},
+                      EndingRow{"/p/x.AVIF", true, "x"}, EndingRow{"/p/x.Png", true, "x"},
+                      EndingRow{"/p/x.png", true, "x"}, EndingRow{"/p/x.wEbP", true, "x"},
+                      EndingRow{"/p/Фото.2024.png", true, "Фото.2024"}, EndingRow{"/p/a.b/.png", true, ""},
+                      EndingRow{"/p/xpng", false, ""}, EndingRow{"/p/x.png ", false, ""},
+                      EndingRow{"/p/x.heics", false, ""}, EndingRow{"/p/x.gif", false, ""},
+                      EndingRow{"/p/x.tiff", false, ""}, EndingRow{"/p/x.pnG.jpg", true, "x.pnG"},
+                      EndingRow{"/p/x.jpg.png", true, "x.jpg"}));
 
 TEST(Shortname, CountsCharactersNotBytes) {
   EXPECT_EQ(TSourceList::shortname("/a/Фото"), "");

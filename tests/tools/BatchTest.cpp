@@ -176,7 +176,8 @@ TEST_F(Batch, ReportsFailuresAndSkipsAndGoesOn) {
                         dir / "missing.jpg", strip, dir / "notes.txt", good, dir / "empty.jpg", other});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, dir / "missing.jpg: skipped: not a file that can be opened for reading.\n" + dir /
-                         "notes.txt: skipped: the name does not end in jpg, jpeg, JPG, JPEG, Jpg, Jpeg, JPg or JPeg.\n" +
+                         "notes.txt: skipped: the name does not end in jpg, jpeg, JPG, JPEG, Jpg, Jpeg, JPg or JPeg, "
+                         "nor in .heic, .heif, .hif, .avif, .png or .webp.\n" +
                          good + ": skipped: listed already.\n" + dir / "text.jpg: JPEG error #53.\n" + strip +
                          " (10x1): Scan line index out of range.\n" + dir /
                          "empty.jpg: Invalid floating point operation.\n");
