@@ -57,15 +57,16 @@ struct TWebPHeader {
 
 TWebPHeader Inspect(const TJPEGData& data) {
   TWebPHeader header;
+  // The container first, so that a damaged chunk is named as such.
+  const WebPData bytes{data.bytes.data(), data.bytes.size()};
+  const TDemuxer demux(WebPDemux(&bytes));
+  if (!demux)
+    Raise("a chunk is damaged or the file ends early");
   const VP8StatusCode status = WebPGetFeatures(data.bytes.data(), data.bytes.size(), &header.features);
   if (status != VP8_STATUS_OK)
     RaiseStatus(status);
   if (header.features.has_animation)
     Raise("it is animated, and only a still picture can be cut");
-  const WebPData bytes{data.bytes.data(), data.bytes.size()};
-  const TDemuxer demux(WebPDemux(&bytes));
-  if (!demux)
-    Raise("a chunk is damaged or the file ends early");
   if ((WebPDemuxGetI(demux.get(), WEBP_FF_FORMAT_FLAGS) & ICCP_FLAG) != 0) {
     WebPChunkIterator chunk;
     if (WebPDemuxGetChunk(demux.get(), "ICCP", 1, &chunk)) {
