@@ -8,6 +8,7 @@
 #include "imaging/CropModel.h"
 #include "imaging/JPEGImage.h"
 #include "imaging/Orientation.h"
+#include "imaging/PictureReader.h"
 #include "imaging/SafeWriter.h"
 #include "job/Errors.h"
 #include "support/FormatFiles.h"
@@ -349,4 +350,41 @@ TEST_F(Formats, BadFilesEndInAClearError) {
   // libheif names the offset it missed after the text.
   for (const Case& c : cases)
     EXPECT_EQ(Failure(c.file).substr(0, c.error.size()), c.error) << c.name;
+}
+
+// The signatures, byte for byte, and what falls back to the JPEG decoder.
+TEST(FormatOf, TellsTheFamilyByTheFirstBytes) {
+  using qv::TPictureFormat;
+  auto ftyp = [](const char* major, std::vector<const char*> compatible, uint32_t size = 0) {
+    std::string box = std::string(4, '\0') + "ftyp" + major + std::string(4, '\0');
+    for (const char* brand : compatible)
+      box += brand;
+    const uint32_t length = size ? size : uint32_t(box.size());
+    for (int i = 0; i < 4; ++i)
+      box[size_t(i)] = char(length >> (24 - 8 * i));
+    box += std::string("\0\0\0\x08meta", 8);
+    return Bytes(box.begin(), box.end());
+  };
+  struct Case {
+    const char* name;
+    Bytes bytes;
+    TPictureFormat format;
+  };
+  const Case cases[] = {
+      {"jpeg", {0xFF, 0xD8, 0xFF}, TPictureFormat::JPEG},
+      {"png", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, TPictureFormat::PNG},
+      {"png signature cut short", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A}, TPictureFormat::JPEG},
+      {"webp", {'R', 'I', 'F', 'F', 9, 9, 9, 9, 'W', 'E', 'B', 'P'}, TPictureFormat::WebP},
+      {"riff of a sound", {'R', 'I', 'F', 'F', 9, 9, 9, 9, 'W', 'A', 'V', 'E'}, TPictureFormat::JPEG},
+      {"heic", ftyp("heic", {"mif1"}), TPictureFormat::HEIF},
+      {"avif", ftyp("avif", {}), TPictureFormat::HEIF},
+      {"compatible avis only", ftyp("isom", {"iso8", "avis"}), TPictureFormat::HEIF},
+      {"compatible msf1 only", ftyp("3gp5", {"msf1"}), TPictureFormat::HEIF},
+      {"an mp4 film", ftyp("isom", {"iso2", "mp41"}), TPictureFormat::JPEG},
+      // The brands end where the box does; "heic" after it is another box's.
+      {"brand past the box", ftyp("isom", {"mp41", "heic"}, 20), TPictureFormat::JPEG},
+      {"empty", {}, TPictureFormat::JPEG},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(qv::FormatOf(c.bytes.data(), c.bytes.size()), c.format) << c.name;
 }
