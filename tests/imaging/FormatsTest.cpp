@@ -82,7 +82,7 @@ TPngKind Png(int width, int height, int colorType, int depth, std::vector<uint16
 }
 
 THeifKind Heif(bool avif = false, int orientation = 1, Bytes profile = {}, std::vector<uint8_t> alpha = {}) {
-  return THeifKind{avif, orientation, std::move(profile), std::move(alpha)};
+  return THeifKind{avif, orientation, std::move(profile), std::move(alpha), false};
 }
 
 // The inverse turn: what a file must store to be seen as the picture after turning by o.
@@ -216,6 +216,22 @@ TEST_F(Formats, HeifDecodesAsHeifConvertDoes) {
     EXPECT_EQ(Difference(Decoded(ReadBytes(dir / "convert.png"), "convert.png"), Decoded(ReadBytes(dir / c.name), c.name)), "")
         << c.name;
   }
+}
+
+// A HEIF whose alpha is premultiplied gives its colours as decoded, the same as the picture
+// stored without alpha; one whose alpha is not gives them over black.
+TEST_F(Formats, PremultipliedHeifColoursAreTakenAsDecoded) {
+  const TPixelImage picture = MakeImage(24, 16, Pattern);
+  const TPixelImage opaque = Decoded(MakeHeif(picture), "opaque.heic");
+  THeifKind kind = Heif(false, 1, {}, std::vector<uint8_t>(24 * 16, 100));
+  kind.premultiplied = true;
+  EXPECT_EQ(Difference(opaque, Decoded(MakeHeif(picture, kind), "premultiplied.heic")), "");
+  kind.premultiplied = false;
+  const TPixelImage over = MakeImage(24, 16, [&](int x, int y) {
+    const TBGR p = opaque.Pixel(x, y);
+    return TBGR{uint8_t((p.b * 100 + 127) / 255), uint8_t((p.g * 100 + 127) / 255), uint8_t((p.r * 100 + 127) / 255)};
+  });
+  EXPECT_EQ(Difference(over, Decoded(MakeHeif(picture, kind), "straight.heic")), "");
 }
 
 // The file's first bytes choose the decoder, whatever its name says.

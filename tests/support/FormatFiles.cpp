@@ -220,6 +220,8 @@ Bytes MakeHeif(const qv::TPixelImage& picture, const THeifKind& kind) {
       if (alpha)
         out[3] = kind.alpha[size_t(y * w + x)];
     }
+  if (kind.premultiplied)
+    heif_image_set_premultiplied_alpha(raw, 1);
   if (!kind.profile.empty())
     CheckHeif(heif_image_set_raw_color_profile(raw, "prof", kind.profile.data(), kind.profile.size()));
   std::unique_ptr<heif_encoding_options, decltype(&heif_encoding_options_free)> options(heif_encoding_options_alloc(),

@@ -43,6 +43,7 @@ struct THeifKind {
   int heifOrientation = 1;
   Bytes profile; // "prof" when not empty
   std::vector<uint8_t> alpha;
+  bool premultiplied = false; // the colours given already lie over black
 };
 Bytes MakeHeif(const qv::TPixelImage& picture, const THeifKind& kind = {});
 
