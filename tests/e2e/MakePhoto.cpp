@@ -1,5 +1,5 @@
 // Makes the end-to-end test's photographs and reads back the size of what was written:
-//   qv-e2e-photo make PATH WIDTH HEIGHT
+//   qv-e2e-photo make PATH WIDTH HEIGHT   a JPEG, or a PNG or HEIC when PATH ends so
 //   qv-e2e-photo size PATH        prints WIDTHxHEIGHT
 //   qv-e2e-photo frame SHOT.ppm X Y W H
 //                                 prints "LEFT TOP RIGHT BOTTOM" (inclusive, screen pixels)
@@ -17,9 +17,35 @@
 #include <vector>
 
 #include "imaging/JPEGImage.h"
+#include "support/FormatFiles.h"
 #include "support/Photos.h"
 
 namespace {
+
+bool EndsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// The test pattern in the format the name asks for, each made by its own library.
+void MakePhoto(const std::string& path, int width, int height) {
+  if (EndsWith(path, ".png")) {
+    qvtest::TPngKind kind;
+    kind.width = width;
+    kind.height = height;
+    kind.samples.reserve(static_cast<std::size_t>(width) * height * 3);
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        const qv::TBGR colour = qvtest::Pattern(x, y);
+        kind.samples.insert(kind.samples.end(), {colour.r, colour.g, colour.b});
+      }
+    }
+    qvtest::WriteBytes(path, qvtest::MakePng(kind));
+  } else if (EndsWith(path, ".heic")) {
+    qvtest::WriteBytes(path, qvtest::MakeHeif(qvtest::MakeImage(width, height, qvtest::Pattern)));
+  } else {
+    qvtest::WriteJpeg(path, {.width = width, .height = height});
+  }
+}
 
 // A binary PPM (P6, 8 bits) as grim and ImageMagick write it.
 struct Screenshot {
@@ -92,7 +118,7 @@ int main(int argc, char** argv) {
   try {
     const std::string command = argc > 1 ? argv[1] : "";
     if (command == "make" && argc == 5) {
-      qvtest::WriteJpeg(argv[2], {.width = std::atoi(argv[3]), .height = std::atoi(argv[4])});
+      MakePhoto(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
       return 0;
     }
     if (command == "size" && argc == 3) {

@@ -7,6 +7,7 @@
 # runs a job of two large photos at 176x220 (the second passed over with Space) and 1080x2400,
 # whose crop window is shown scaled: it must lie within the screen, and a press at its left
 # end and a frame placed with the keys must write the very bytes quarvelle-cut writes there.
+# Last, a PNG and a HEIC photo at both sizes.
 #   e2e.sh QUARVELLE QV_E2E_PHOTO QUARVELLE_CUT
 set -uo pipefail
 
@@ -154,6 +155,7 @@ same_as_cut() {
   "$cut" --size "$3" --offset "$4" "$2" "$work/reference.jpg" >/dev/null || fail "quarvelle-cut failed on $2"
   cmp -s "$1" "$work/reference.jpg" || fail "$(basename "$1") is not what quarvelle-cut --size $3 --offset $4 writes"
 }
+has_keyboard() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]; }
 # The keys go to the crop window, which takes the keyboard when it shows.
 keys() {
   local key
@@ -257,6 +259,40 @@ view=$((cw - frame - 160 - 1))
 same_as_cut "$home/big2-1080x2400.JPG" "$work/photos/big2.jpg" 1080x2400 "$(round_div $((view * (fitted - 1080))) $((cw - frame)))"
 [ ! -e "$home/big2-176x220.JPG" ] || fail "big2 was passed over at 176x220 but big2-176x220.JPG was written"
 
+# Photos in PNG and HEIC (made by libpng and libheif) go through the same windows: each at
+# 176x220 with Home, then at 1080x2400 with End, confirmed with Return, and the wallpapers are
+# quarvelle-cut's from the same files at offset 0 and at the last offset.
+"$photo" make "$work/photos/fifth.png" 300 200 || exit 1
+"$photo" make "$work/photos/sixth.heic" 200 300 || exit 1
+type_formats() { xdotool type --delay 5 "\"$work/photos/fifth.png\" \"$work/photos/sixth.heic\""; }
+add_photos type_formats
+press_start
+for size in 176x220 1080x2400; do
+  n=1
+  for source in fifth.png sixth.heic; do
+    name=${source%.*}
+    caption="^$crop$size, $n / 2"
+    [ "$size" = 176x220 ] && caption="$caption\$" || caption="$caption — [0-9]+%\$"
+    wait_for visible_window "$caption" || fail "no crop window \"$caption\" for $source"
+    # Keys sent before the window has the keyboard would go to the main window.
+    window=$(visible_window "$caption")
+    wait_for has_keyboard "$window" || fail "the crop window \"$caption\" did not take the keyboard"
+    if [ "$size" = 176x220 ]; then
+      keys Home Return
+      offset=0
+    else
+      keys End Return
+      read -r fitted_w fitted_h < <("$cut" --size "$size" --offset 0 "$work/photos/$source" "$work/reference.jpg" |
+        sed -n 's/.*display=\([0-9]*\)x\([0-9]*\).*/\1 \2/p')
+      offset=$((fitted_w - 1080 + fitted_h - 2400))
+    fi
+    wait_for test -s "$home/$name-$size.JPG" || fail "$source did not give $name-$size.JPG"
+    same_as_cut "$home/$name-$size.JPG" "$work/photos/$source" "$size" "$offset"
+    n=$((n + 1))
+  done
+done
+wait_for crop_gone || fail "the crop window is still shown after the job of a PNG and a HEIC"
+
 # "Выйти", the last item of the menu "Файлы", closes the main window and ends the program.
 # The keys go to the menu only once it has opened; a menu still opening when Up came is
 # closed with Escape and opened again, up to three times.
@@ -278,4 +314,4 @@ wait "$program_pid"
 status=$?
 program_pid=
 [ "$status" -eq 0 ] || fail "the program ended with status $status"
-echo "e2e: 3 photos, 3 wallpapers of 176x220 written and read back (one confirmed again after Backspace, one placed with End and Shift+Left); 2 large photos at 176x220 (one passed over with Space) and an added 1080x2400, cut in a scaled window at its left end and where the keys put the frame"
+echo "e2e: 3 photos, 3 wallpapers of 176x220 written and read back (one confirmed again after Backspace, one placed with End and Shift+Left); 2 large photos at 176x220 (one passed over with Space) and an added 1080x2400, cut in a scaled window at its left end and where the keys put the frame; a PNG and a HEIC at both sizes"
