@@ -49,6 +49,8 @@ Xvfb "$display" -screen 0 800x600x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb_pid=$!
 export DISPLAY=$display
 wait_for xdotool getmouselocation
+# Cyrillic names are typed through a Russian layout rather than keycodes remapped one by one.
+setxkbmap -layout us,ru 2>/dev/null || true
 
 # Two sample photographs of our own making, the first named in the interface's language.
 mkdir -p "$work/photos"

@@ -125,6 +125,17 @@ class Session {
     Roundtrip();
   }
 
+  // The protocol objects go before the connection that carries them, their destruction sent.
+  ~Session() {
+    keyboard_.reset();
+    pointer_.reset();
+    globals_ = {};
+    registry_.reset();
+    if (display_) wl_display_flush(display_.get());
+  }
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
   void Roundtrip() {
     if (wl_display_roundtrip(display_.get()) < 0) throw ConnectionLost();
   }
@@ -266,16 +277,6 @@ class Session {
   XkbContext context_;
   XkbKeymap keymap_;
   xkb_mod_mask_t shift_ = 0;
-
- public:
-  // The protocol objects go before the connection that carries them.
-  ~Session() {
-    keyboard_.reset();
-    pointer_.reset();
-    globals_ = {};
-    registry_.reset();
-    if (display_) wl_display_flush(display_.get());
-  }
 };
 
 void Run(Session& session, const std::string& line) {

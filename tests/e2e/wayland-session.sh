@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2154
 # A headless sway of 1600 x 1200 for the end-to-end test and the screenshots, with the
 # virtual pointer and keyboard client attached. Sourced; the caller sets $work (a folder of its
 # own) and $input (the client's path), then calls start_sway and start_input, and stop_session
