@@ -27,7 +27,7 @@ packages=(
   dpkg-dev file lintian desktop-file-utils appstream librsvg2-bin
   libpng-dev libwebp-dev libheif-dev libheif-examples
   libvips-tools imagemagick
-  sway grim qt6-wayland libwayland-dev wayland-protocols libxkbcommon-dev
+  sway grim qt6-wayland libwayland-dev wayland-protocols libxkbcommon-dev jq
 )
 
 missing=()

@@ -323,4 +323,5 @@ wait "$program_pid"
 status=$?
 program_pid=
 [ "$status" -eq 0 ] || fail "the program ended with status $status"
+end_input || fail "the input client ended with status $? ($(cat "$work/input.log"))"
 echo "e2e.wayland: 4 photos at 176x220 by pointer and keys (back, skip, ends), a portrait photo at 1080x2400 in a scaled window wholly on the screen; every wallpaper the bytes of quarvelle-cut"

@@ -86,6 +86,15 @@ tree_rect() {
     "\(.rect.x) \(.rect.y - .deco_rect.height) \(.rect.width) \(.rect.height + .deco_rect.height)"'
 }
 
+# Ends the client as a run does, by the end of its commands; returns its exit status.
+end_input() {
+  local status=0
+  exec 7>&- 8<&-
+  wait "$input_pid" || status=$?
+  input_pid=
+  return "$status"
+}
+
 shoot() { WAYLAND_DISPLAY=$wayland_socket grim -t ppm "$1" 2>/dev/null; }
 
 stop_session() {
