@@ -8,6 +8,7 @@
 #include "imaging/CropModel.h"
 #include "imaging/JPEGImage.h"
 #include "imaging/Orientation.h"
+#include "imaging/Prefetcher.h"
 #include "imaging/PictureReader.h"
 #include "imaging/SafeWriter.h"
 #include "job/Errors.h"
@@ -238,6 +239,26 @@ TEST_F(Formats, HeifRotationAndMirroringAreAppliedUnlessIgnored) {
     TJPEGImage image;
     image.ReadJpegFile(dir / name);
     EXPECT_EQ(image.Data()->orientation, 1);
+  }
+}
+
+// The read-ahead decodes a HEIF as the setting says, and hands it only to a read with the
+// same setting; what it hands over carries the file's colour profile.
+TEST_F(Formats, TheReadAheadTurnsAHeifAsTheSettingSays) {
+  const TPixelImage upright = MakeImage(48, 32, Squares);
+  THeifKind kind = Heif(false, 6, MakeProfile("RGB ", 5));
+  WriteBytes(dir / "turned.heic", MakeHeif(qv::Orient(upright, 8), kind));
+  qv::TPrefetcher prefetcher(std::chrono::nanoseconds(0));
+  for (bool turn : {true, false}) {
+    prefetcher.Request(dir / "turned.heic", turn);
+    prefetcher.Wait();
+    EXPECT_FALSE(prefetcher.Take(dir / "turned.heic", !turn)) << turn;
+    prefetcher.Request(dir / "turned.heic", turn);
+    const std::optional<qv::TPrefetchedFile> got = prefetcher.Take(dir / "turned.heic", turn);
+    ASSERT_TRUE(got) << turn;
+    EXPECT_EQ(SquareLetters(got->picture, 16), turn ? "ABC/DEF" : kSquaresTurned[7]);
+    EXPECT_EQ(got->file.Width(), got->picture.Width());
+    EXPECT_EQ(got->file.Data()->colorProfile, kind.profile);
   }
 }
 
