@@ -22,6 +22,7 @@ qv_prepare() {
   command -v vipsthumbnail >/dev/null 2>&1 && command -v vipsheader >/dev/null 2>&1 || missing+=(libvips-tools)
   [ "$script" != compare.sh ] || command -v hyperfine >/dev/null 2>&1 || missing+=(hyperfine)
   [ -x /usr/bin/time ] || missing+=(time)
+  [ "$script" != compare.sh ] || command -v heif-enc >/dev/null 2>&1 || missing+=(libheif-examples)
   command -v cmake >/dev/null 2>&1 && command -v ninja >/dev/null 2>&1 || missing+=(cmake ninja-build)
   if [ "${#missing[@]}" -gt 0 ]; then
     echo "$script needs some Debian packages; run as root:" >&2
@@ -31,9 +32,10 @@ qv_prepare() {
 
   cut="$build/tools/quarvelle-cut"
   maker="$build/bench/qv-bench-photo"
-  if [ ! -x "$cut" ] || { [ "$#" -eq 0 ] && [ ! -x "$maker" ]; }; then
+  heif_decode="$build/bench/qv-heif-decode"
+  if [ ! -x "$cut" ] || [ ! -x "$heif_decode" ] || { [ "$#" -eq 0 ] && [ ! -x "$maker" ]; }; then
     echo "Building quarvelle-cut in $build ..." >&2
     cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build "$build" --target quarvelle-cut qv-bench-photo >/dev/null
+    cmake --build "$build" --target quarvelle-cut qv-bench-photo qv-heif-decode >/dev/null
   fi
 }

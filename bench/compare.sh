@@ -4,7 +4,10 @@
 #   bench/compare.sh [PHOTO...]
 # Without a photo it makes a photo-like 6000 x 4000 one (baseline 4:2:0, quality 90), and
 # the same photo tagged with EXIF orientation 6, as a phone stores a portrait photo: that one
-# is cut turned upright, and must take at most 1.15 times the untagged photo's time.
+# is cut turned upright, and must take at most 1.15 times the untagged photo's time. It also
+# makes a 4000 x 3000 HEIC (heif-enc at quality 90, from a photo like the others) and times
+# quarvelle-cut at 1080x2400 against libheif's own decode of it (qv-heif-decode): at most
+# 1.2 times that, in at most 6 bytes a pixel and 64 MiB.
 # It prints each command's median wall time and peak memory and their ratio to the floor,
 # `djpeg -dct float -outfile /dev/null PHOTO`.
 #
@@ -114,6 +117,40 @@ for photo in "${photos[@]}"; do
   done
 done
 if [ -n "$tagged" ]; then
+  heic="$work/photo-4000x3000.heic"
+  "$maker" "$work/photo-4000x3000.jpg" 4000 3000
+  heif-enc -q 90 -o "$heic" "$work/photo-4000x3000.jpg" >/dev/null
+  q="$(quote "$heic")"
+  names=("libheif decode (floor)" "quarvelle-cut 1080x2400")
+  commands=("$(quote "$heif_decode") $q" "$(quote "$cut") --size 1080x2400 $q $(quote "$work/heic.jpg")")
+  rm -f "$work"/samples.*
+  for ((round = 0; round < rounds; round++)); do
+    hyperfine -N --style none --warmup 1 --runs "$per_round" --export-json "$work/times.json" "${commands[@]}" \
+      >/dev/null 2>"$work/hyperfine.err" || { cat "$work/hyperfine.err" >&2; exit 1; }
+    awk -v dir="$work" '
+      /"times": *\[/ { inside = 1; n++; next }
+      inside && /\]/ { inside = 0; next }
+      inside { gsub(/[ ,]/, ""); print > (dir "/samples." (n - 1)) }' "$work/times.json"
+  done
+  echo
+  echo "$(basename "$heic") (4000 x 3000, $(stat -c %s "$heic") bytes, libheif $(dpkg-query -W -f '${Version}' libheif1 2>/dev/null || echo unknown), heif-enc -q 90) -> 1080x2400"
+  echo
+  printf '| %-24s | %12s | %9s | %15s |\n' "command" "median (ms)" "x floor" "peak memory MiB"
+  printf '|%s|%s|%s|%s|\n' "--------------------------" "--------------" "-----------" "-----------------"
+  floor=""
+  for i in "${!names[@]}"; do
+    median="$(sort -g "$work/samples.$i" | awk '{v[NR] = $1} END {m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.1f", m * 1000}')"
+    [ -n "$floor" ] || floor="$median"
+    peak="$(peak_kib "${commands[$i]}")"
+    ratio="$(awk -v a="$median" -v b="$floor" 'BEGIN {printf "%.2f", a / b}')"
+    printf '| %-24s | %12s | %9s | %15s |\n' "${names[$i]}" "$median" "$ratio" "$(awk -v k="$peak" 'BEGIN {printf "%.1f", k / 1024}')"
+  done
+  limit_kib=$(( (4000 * 3000 * 6 + 64 * 1048576) / 1024 ))
+  ok_time="$(awk -v r="$ratio" 'BEGIN {print (r <= 1.20) ? "yes" : "no"}')"
+  ok_memory="$( [ "$peak" -le "$limit_kib" ] && echo yes || echo no)"
+  [ "$ok_time" = yes ] && [ "$ok_memory" = yes ] || status=3
+  checks+=("quarvelle-cut at 1080x2400 on the HEIC: time <= 1.20 x libheif's decode: $ok_time ($ratio); memory <= $((limit_kib / 1024)) MiB: $ok_memory")
+
   for target in $targets; do
     plain="${cut_ms[${photos[0]}|$target]}"
     turned="${cut_ms[$tagged|$target]}"

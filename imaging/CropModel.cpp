@@ -33,8 +33,9 @@ TPixelImage CutOut(const TPixelImage& shown, const TFrame& frame, int32_t width,
 }
 
 void SaveCut(const TPixelImage& shown, const TFrame& frame, const TTarget& target, const std::string& path,
-             ISafeFileSystem& fs) {
+             ISafeFileSystem& fs, const std::vector<uint8_t>& colorProfile) {
   TJPEGImage output;
+  output.colorProfile = colorProfile;
   output.AssignPixels(CutOut(shown, frame, target.width, target.height));
   output.quality = static_cast<uint8_t>(100 - target.compression);
   output.WriteJpegFile(path, fs);
@@ -63,7 +64,7 @@ void TCropModel::Open(const std::string& path, const std::function<TTarget()>& s
   if (ready)
     source = ready->file;
   else
-    source.ReadJpegFile(path);
+    source.ReadJpegFile(path, target.orientByExif);
   orientation = target.orientByExif ? source.Data()->orientation : 1;
   // The fit and everything after it see the photo upright.
   const TSize turned = OrientedSize(source.Width(), source.Height(), orientation);
@@ -74,6 +75,7 @@ void TCropModel::Open(const std::string& path, const std::function<TTarget()>& s
   TJPEGImage shown;
   shown.CopyFrom(source);
   displayed = shown;
+  colorProfile = source.Data()->colorProfile;
   const TSize size = DisplaySize(target.width, target.height, aspect, fitWidth);
   view.SetDisplaySize(size.width, size.height, fitWidth);
   // The picture takes whatever size the display area really got.
@@ -91,7 +93,7 @@ void TCropModel::Savefile(const std::string& path, const TTarget& current) {
 }
 
 void TCropModel::Savefile(const std::string& path, const TTarget& current, ISafeFileSystem& fs) {
-  SaveCut(displayed.GetPixels(), Shape1, current, path, fs);
+  SaveCut(displayed.GetPixels(), Shape1, current, path, fs, colorProfile);
 }
 
 void TCropModel::ResizeImage(int32_t dw, int32_t dh) {

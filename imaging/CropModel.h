@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "Fit.h"
 #include "JPEGImage.h"
@@ -54,9 +55,9 @@ private:
 // positions outside the picture give black.
 TPixelImage CutOut(const TPixelImage& shown, const TFrame& frame, int32_t width, int32_t height);
 // What Savefile does with the picture shown: cuts the frame's region at the target size and
-// writes it to path at quality 100 - compression.
+// writes it to path at quality 100 - compression, with the photo's colour profile if it has one.
 void SaveCut(const TPixelImage& shown, const TFrame& frame, const TTarget& target, const std::string& path,
-             ISafeFileSystem& fs);
+             ISafeFileSystem& fs, const std::vector<uint8_t>& colorProfile = {});
 
 class TCropModel {
 public:
@@ -82,6 +83,8 @@ public:
   // snapshot said not to turn. aspect, the fit and the picture are those of the turned photo.
   int orientation = 1;
   TJPEGImage displayed;
+  // The colour profile of the file last opened, written into every cut from it.
+  std::vector<uint8_t> colorProfile;
   TFrame Shape1{16, 16, 65, 65};
   // The view of the displayed picture that the read-ahead made for a window showing it
   // scaled down, when it was asked for; empty otherwise.

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -10,6 +12,7 @@
 #include <jpeglib.h>
 
 #include "Exif.h"
+#include "PictureReader.h"
 #include "SafeWriter.h"
 #include "SourceFile.h"
 #include "job/Errors.h"
@@ -118,8 +121,9 @@ struct TDecompressor {
 // The functions holding a setjmp below keep only locals without destructors, so a jump
 // back from the library skips no cleanup.
 
-// Creates the decompressor, feeds it data from the first byte and parses the header.
-bool OpenDecompressor(TDecompressor& d, const uint8_t* data, size_t size) {
+// Creates the decompressor, feeds it data from the first byte and parses the header,
+// keeping the APP2 markers that may hold a colour profile when asked to.
+bool OpenDecompressor(TDecompressor& d, const uint8_t* data, size_t size, bool keepProfile = false) {
   InstallErrorManager(d.error);
   d.cinfo.err = &d.error.pub;
   if (setjmp(d.error.jump))
@@ -134,7 +138,21 @@ bool OpenDecompressor(TDecompressor& d, const uint8_t* data, size_t size) {
   d.source.data = data;
   d.source.size = size;
   d.cinfo.src = &d.source.pub;
+  if (keepProfile)
+    jpeg_save_markers(&d.cinfo, JPEG_APP0 + 2, 0xFFFF);
   jpeg_read_header(&d.cinfo, TRUE);
+  return true;
+}
+
+// The profile the APP2 chunks assemble to, in memory the caller frees; none when the chunks
+// are missing or incomplete.
+bool ReadProfile(TDecompressor& d, JOCTET** profile, unsigned int* size) {
+  if (setjmp(d.error.jump))
+    return false;
+  if (!jpeg_read_icc_profile(&d.cinfo, profile, size)) {
+    *profile = nullptr;
+    *size = 0;
+  }
   return true;
 }
 
@@ -276,7 +294,8 @@ struct TCompressor {
   bool created = false;
 };
 
-bool Compress(TCompressor& c, const uint8_t* row0, ptrdiff_t stride, int32_t width, int32_t height, int quality) {
+bool Compress(TCompressor& c, const uint8_t* row0, ptrdiff_t stride, int32_t width, int32_t height, int quality,
+              const uint8_t* profile, size_t profileSize) {
   InstallErrorManager(c.error);
   c.cinfo.err = &c.error.pub;
   if (setjmp(c.error.jump))
@@ -297,6 +316,8 @@ bool Compress(TCompressor& c, const uint8_t* row0, ptrdiff_t stride, int32_t wid
   // Baseline forcing limits every table entry to 255; quality 0 counts as 1.
   jpeg_set_quality(&c.cinfo, quality, TRUE);
   jpeg_start_compress(&c.cinfo, TRUE);
+  if (profileSize > 0)
+    jpeg_write_icc_profile(&c.cinfo, profile, static_cast<unsigned int>(profileSize));
   while (c.cinfo.next_scanline < c.cinfo.image_height) {
     // The library only reads the rows it is given.
     JSAMPROW row = const_cast<JSAMPROW>(row0 + static_cast<ptrdiff_t>(c.cinfo.next_scanline) * stride);
@@ -306,13 +327,15 @@ bool Compress(TCompressor& c, const uint8_t* row0, ptrdiff_t stride, int32_t wid
   return true;
 }
 
-std::shared_ptr<const TJPEGData> Encode(const TPixelImage& pixels, uint8_t quality) {
+std::shared_ptr<const TJPEGData> Encode(const TPixelImage& pixels, uint8_t quality,
+                                        const std::vector<uint8_t>& profile) {
   auto data = std::make_shared<TJPEGData>();
   data->width = pixels.Width();
   data->height = pixels.Height();
   const TPixelImage rows = pixels; // shares the storage; only read
   TCompressor c(data->bytes);
-  if (!Compress(c, rows.ScanLine(0), rows.RowStride(), rows.Width(), rows.Height(), quality))
+  if (!Compress(c, rows.ScanLine(0), rows.RowStride(), rows.Width(), rows.Height(), quality, profile.data(),
+                profile.size()))
     RaiseLibraryError(c.error);
   return data;
 }
@@ -328,23 +351,58 @@ int DisplayColorDepth() {
 }
 
 void DecodeRows(const TJPEGData& data, IRowSink& sink) {
-  TDecompressor d;
-  if (!OpenDecompressor(d, data.bytes.data(), data.bytes.size()))
-    RaiseLibraryError(d.error);
-  // Before the library sets up its own buffers, which for a progressive file are as large
-  // as the picture: a header may claim up to 65500 x 65500.
-  if (!PictureFits(d.cinfo.image_width, d.cinfo.image_height))
-    throw EOutOfMemory();
-  if (!StartDecompress(d, DisplayColorDepth() <= 8))
-    RaiseLibraryError(d.error);
-  sink.Start(static_cast<int32_t>(d.cinfo.output_width), static_cast<int32_t>(d.cinfo.output_height));
-  if (!ReadRows(d, sink))
-    RaiseLibraryError(d.error);
+  ReaderFor(data.format).Decode(data, sink);
+}
+
+namespace {
+
+class TJpegReader : public IPictureReader {
+public:
+  void ReadHeader(TJPEGData& data) const override {
+    TDecompressor d;
+    if (!OpenDecompressor(d, data.bytes.data(), data.bytes.size(), true))
+      RaiseLibraryError(d.error);
+    JOCTET* icc = nullptr;
+    unsigned int iccSize = 0;
+    if (!ReadProfile(d, &icc, &iccSize))
+      RaiseLibraryError(d.error);
+    struct TFree {
+      void operator()(JOCTET* p) const { std::free(p); }
+    };
+    const std::unique_ptr<JOCTET, TFree> owned(icc);
+    data.colorProfile = RgbProfile(icc, iccSize);
+    data.width = static_cast<int32_t>(d.cinfo.image_width);
+    data.height = static_cast<int32_t>(d.cinfo.image_height);
+    data.grayscale = d.cinfo.jpeg_color_space == JCS_GRAYSCALE;
+    data.orientation = ReadOrientation(data.bytes.data(), data.bytes.size());
+  }
+
+  void Decode(const TJPEGData& data, IRowSink& sink) const override {
+    TDecompressor d;
+    if (!OpenDecompressor(d, data.bytes.data(), data.bytes.size()))
+      RaiseLibraryError(d.error);
+    // Before the library sets up its own buffers, which for a progressive file are as large
+    // as the picture: a header may claim up to 65500 x 65500.
+    if (!PictureFits(d.cinfo.image_width, d.cinfo.image_height))
+      throw EOutOfMemory();
+    if (!StartDecompress(d, DisplayColorDepth() <= 8))
+      RaiseLibraryError(d.error);
+    sink.Start(static_cast<int32_t>(d.cinfo.output_width), static_cast<int32_t>(d.cinfo.output_height));
+    if (!ReadRows(d, sink))
+      RaiseLibraryError(d.error);
+  }
+};
+
+} // namespace
+
+const IPictureReader& JpegReader() {
+  static const TJpegReader reader;
+  return reader;
 }
 
 TJPEGImage::TJPEGImage() : data_(std::make_shared<const TJPEGData>()) {}
 
-void TJPEGImage::ReadJpegFile(const std::string& path) {
+void TJPEGImage::ReadJpegFile(const std::string& path, bool transformations) {
   // Nothing in the object changes until the file is open.
   TSourceFile file(path);
   pixels_.reset();
@@ -354,14 +412,10 @@ void TJPEGImage::ReadJpegFile(const std::string& path) {
   // An empty file reads as 0 x 0 without a header.
   if (data->bytes.empty())
     return;
+  data->format = FormatOf(data->bytes.data(), data->bytes.size());
+  data->transformations = transformations;
   // Only the header is parsed; a failure leaves the bytes and a size of 0 x 0.
-  TDecompressor d;
-  if (!OpenDecompressor(d, data->bytes.data(), data->bytes.size()))
-    RaiseLibraryError(d.error);
-  data->width = static_cast<int32_t>(d.cinfo.image_width);
-  data->height = static_cast<int32_t>(d.cinfo.image_height);
-  data->grayscale = d.cinfo.jpeg_color_space == JCS_GRAYSCALE;
-  data->orientation = ReadOrientation(data->bytes.data(), data->bytes.size());
+  ReaderFor(data->format).ReadHeader(*data);
 }
 
 int32_t TJPEGImage::Width() const {
@@ -404,7 +458,7 @@ void TJPEGImage::WriteJpegFile(const std::string& path, ISafeFileSystem& fs) {
   if (!HasData()) {
     data_ = std::make_shared<const TJPEGData>();
     if (pixels_ && pixels_->Width() > 0 && pixels_->Height() > 0)
-      data_ = Encode(*pixels_, quality);
+      data_ = Encode(*pixels_, quality, colorProfile);
   }
   file.Write(data_->bytes.data(), data_->bytes.size());
   file.Commit();

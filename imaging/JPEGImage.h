@@ -20,6 +20,9 @@ class ISafeFileSystem;
 void SetDisplayColorDepth(int bitsPerPixel);
 int DisplayColorDepth();
 
+// The family of a source file, told by its first bytes (see PictureReader.h).
+enum class TPictureFormat { JPEG, PNG, WebP, HEIF };
+
 // Never changed once filled; shared between codec objects.
 struct TJPEGData {
   std::vector<uint8_t> bytes;
@@ -27,8 +30,16 @@ struct TJPEGData {
   int32_t height = 0;
   bool grayscale = false;
   // How the stored picture is turned to be seen upright, 1..8 (see Orientation.h); read
-  // with the header, 1 when the file has no such tag or its header cannot be parsed.
+  // with the header, 1 when the file has no such tag or its header cannot be parsed. Only
+  // a JPEG's EXIF counts: other formats turn their pictures themselves, or not at all.
   int orientation = 1;
+  TPictureFormat format = TPictureFormat::JPEG;
+  // Whether a HEIF's own rotation, mirroring and crop are applied; the size above is the
+  // one the decode then gives.
+  bool transformations = true;
+  // The source's ICC profile when it describes RGB pixels, to be written into every cut
+  // taken from it; empty otherwise.
+  std::vector<uint8_t> colorProfile;
 };
 
 // Takes a decode row by row, top to bottom, instead of as one picture.
@@ -51,8 +62,10 @@ class TJPEGImage {
 public:
   TJPEGImage();
 
-  // Reads the whole file and parses only its header.
-  void ReadJpegFile(const std::string& path);
+  // Reads the whole file and parses only its header; a PNG, WebP or HEIF file, told by
+  // its first bytes, is read as well as a JPEG. transformations is whether a HEIF is
+  // decoded with its own rotation, mirroring and crop (the setting that turns photos).
+  void ReadJpegFile(const std::string& path, bool transformations = true);
   // The pixel image's size when there is one, otherwise the header's. Never decodes.
   int32_t Width() const;
   int32_t Height() const;
@@ -70,6 +83,8 @@ public:
   const std::shared_ptr<const TJPEGData>& Data() const { return data_; }
 
   uint8_t quality = 90;
+  // Written after the JFIF header of the file Encode makes, when not empty.
+  std::vector<uint8_t> colorProfile;
 
 private:
   std::shared_ptr<const TJPEGData> data_;

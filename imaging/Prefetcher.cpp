@@ -162,7 +162,7 @@ std::optional<TPrefetcher::TResult> TPrefetcher::Load(const TRequest& request, u
     if (!before || before->changed + settle.count() > Now())
       return std::nullopt;
     TResult result{request, *before, 0, {}};
-    result.file.file.ReadJpegFile(path);
+    result.file.file.ReadJpegFile(path, request.orientByExif);
     if (!Current(generation))
       return std::nullopt;
     result.depth = DisplayColorDepth();

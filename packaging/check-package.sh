@@ -61,7 +61,7 @@ for size in 16 32 48 64 128 256; do
   fi
 done
 depends=$(dpkg-deb --field "$deb" Depends)
-for library in libqt6widgets6 libjpeg62-turbo libc6; do
+for library in libqt6widgets6 libjpeg62-turbo libpng16-16 libwebp7 libwebpdemux2 libheif1 libc6; do
   grep -q "$library" <<<"$depends" || fail "Depends does not name $library: $depends"
 done
 

@@ -167,7 +167,7 @@ TPhotoResult CutPhoto(const TPlannedPhoto& photo, const TCutSettings& cut, const
     if (stop)
       throw TStopped();
     TJPEGImage source;
-    source.ReadJpegFile(photo.path);
+    source.ReadJpegFile(photo.path, cut.orientByExif);
     // Fitted, like the crop window, as the photo stands once turned.
     const int orientation = cut.orientByExif ? source.Data()->orientation : 1;
     const TSize turned = OrientedSize(source.Width(), source.Height(), orientation);
@@ -211,7 +211,7 @@ TPhotoResult CutPhoto(const TPlannedPhoto& photo, const TCutSettings& cut, const
           TFrame frame = frames[k];
           frame.left -= pictures[k].left;
           frame.top -= pictures[k].top;
-          SaveCut(pictures[k].picture, frame, target, output.path, PosixFileSystem());
+          SaveCut(pictures[k].picture, frame, target, output.path, PosixFileSystem(), source.Data()->colorProfile);
           ++result.written;
         } catch (const std::exception&) {
           fail(output, Text(std::current_exception()));

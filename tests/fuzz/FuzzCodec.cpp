@@ -1,11 +1,13 @@
 // Bytes as a source file: read with its EXIF orientation, decode, turn, fit to a few
-// targets, resize, cut and save.
+// targets, resize, cut and save. The first bytes choose the reader, so PNG, WebP and HEIF
+// inputs reach their own decoders; a HEIF is also read and decoded as stored.
 // Anything but one of Quarvelle's own errors escaping, or a broken promise of the fit,
 // is a fault.
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "imaging/CropModel.h"
@@ -13,6 +15,7 @@
 #include "imaging/Fit.h"
 #include "imaging/JPEGImage.h"
 #include "imaging/Orientation.h"
+#include "imaging/PictureReader.h"
 #include "imaging/PixelImage.h"
 #include "imaging/SmoothResize.h"
 #include "job/Errors.h"
@@ -93,7 +96,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(image.Data()->orientation == 1, "no orientation without a header");
     return 0;
   }
-  Check(image.Data()->orientation == orientation, "the file's orientation is the reader's");
+  const bool jpeg = qv::FormatOf(data, size) == qv::TPictureFormat::JPEG;
+  Check(image.Data()->orientation == (jpeg ? orientation : 1), "only a JPEG's EXIF orientation counts");
+  const std::vector<uint8_t>& profile = image.Data()->colorProfile;
+  Check(profile.empty() || (profile.size() >= 128 && std::memcmp(profile.data() + 16, "RGB ", 4) == 0),
+        "only an RGB profile is kept");
+  if (qv::FormatOf(data, size) == qv::TPictureFormat::HEIF) {
+    try {
+      qv::TJPEGImage stored;
+      stored.ReadJpegFile(source, false);
+      if (int64_t(stored.Width()) * stored.Height() <= kLargestFuzzedPixels) {
+        const qv::TPixelImage decoded = stored.GetPixels();
+        Check(decoded.Width() == stored.Width() && decoded.Height() == stored.Height(),
+              "a HEIF as stored decodes at its header's size");
+      }
+    } catch (const qv::Exception&) {
+    }
+  }
   const int64_t pixels = int64_t(image.Width()) * image.Height();
   try {
     if (!qv::PictureFits(image.Width(), image.Height())) {

@@ -1,7 +1,8 @@
 // Writes the seed corpora: JPEGs of every kind the pipeline meets (baseline, progressive,
 // arithmetic-coded, grayscale, CMYK, 4:4:4 and 4:2:0, restart markers, tiny and odd sizes,
-// EXIF orientation tags), the same cut off and with damaged markers, and names for the
-// naming target.
+// EXIF orientation tags), the same cut off and with damaged markers; PNGs of every colour
+// type, WebPs and HEIF/AVIF files (turned, with alpha, with a colour profile), whole and cut
+// off; and names for the naming target.
 //   qv-seed-corpus CODEC_FOLDER NAMING_FOLDER
 
 #include <cstdio>
@@ -9,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "imaging/Orientation.h"
+#include "support/FormatFiles.h"
 #include "support/Photos.h"
 
 using namespace qvtest;
@@ -43,6 +46,63 @@ std::vector<TNamed> Photos() {
   for (auto [w, h] : {std::pair{1, 1}, {1, 2}, {2, 1}, {2, 2}, {3, 7}, {300, 2}, {2, 300}})
     add("tiny-" + std::to_string(w) + "x" + std::to_string(h), {.width = w, .height = h});
   return photos;
+}
+
+// The other formats, small, each family whole and cut off in its middle and near its end.
+std::vector<TNamed> OtherFormats() {
+  std::vector<TNamed> files;
+  const qv::TPixelImage picture = MakeImage(19, 13, Pattern);
+  const Bytes profile = MakeProfile("RGB ", 1);
+  auto png = [&](int colorType, int depth, bool interlaced) {
+    TPngKind kind;
+    kind.width = 19;
+    kind.height = 13;
+    kind.colorType = colorType;
+    kind.depth = depth;
+    kind.interlaced = interlaced;
+    const int channels = colorType == 2 ? 3 : colorType == 4 ? 2 : colorType == 6 ? 4 : 1;
+    for (int i = 0; i < 19 * 13 * channels; ++i)
+      kind.samples.push_back(static_cast<uint16_t>((i * 37) % (colorType == 3 ? 4 : 1 << depth)));
+    if (colorType == 3) {
+      kind.palette = {255, 0, 0, 0, 255, 0, 0, 0, 255, 9, 9, 9};
+      kind.paletteAlpha = {0, 128};
+    }
+    if (colorType == 2)
+      kind.profile = profile;
+    if (colorType == 0)
+      kind.colourKey = {1};
+    return MakePng(kind);
+  };
+  files.push_back({"png-grey-1", png(0, 1, false)});
+  files.push_back({"png-grey-16", png(0, 16, true)});
+  files.push_back({"png-rgb-8-icc", png(2, 8, false)});
+  files.push_back({"png-rgb-16-interlaced", png(2, 16, true)});
+  files.push_back({"png-palette-2", png(3, 2, false)});
+  files.push_back({"png-grey-alpha-8", png(4, 8, false)});
+  files.push_back({"png-rgba-16", png(6, 16, false)});
+  const std::vector<uint8_t> alpha(19 * 13, 100);
+  files.push_back({"webp-lossless-icc", MakeWebP(picture, true, {}, profile)});
+  files.push_back({"webp-lossy", MakeWebP(picture, false)});
+  files.push_back({"webp-lossy-alpha", MakeWebP(picture, false, alpha)});
+  files.push_back({"webp-animated", MakeAnimatedWebP()});
+  THeifKind heic;
+  files.push_back({"heic", MakeHeif(picture, heic)});
+  heic.heifOrientation = 6;
+  heic.profile = profile;
+  files.push_back({"heic-turned-icc", MakeHeif(qv::Orient(picture, 8), heic)});
+  THeifKind withAlpha;
+  withAlpha.alpha = alpha;
+  files.push_back({"heic-alpha", MakeHeif(picture, withAlpha)});
+  THeifKind avif;
+  avif.avif = true;
+  files.push_back({"avif", MakeHeif(picture, avif)});
+  const size_t whole = files.size();
+  for (size_t i = 0; i < whole; ++i) {
+    const Bytes bytes = files[i].bytes;
+    files.push_back({files[i].name + "-cut-middle", CutAt(bytes, bytes.size() / 2)});
+    files.push_back({files[i].name + "-cut-end", CutAt(bytes, bytes.size() - 6)});
+  }
+  return files;
 }
 
 bool Write(const std::string& path, const Bytes& bytes) {
@@ -101,6 +161,11 @@ int main(int argc, char** argv) {
   for (const TNamed& seed : seeds)
     if (!Write(codec + "/" + seed.name + ".jpg", seed.bytes))
       return 1;
+  for (const TNamed& file : OtherFormats()) {
+    if (!Write(codec + "/" + file.name, file.bytes))
+      return 1;
+    seeds.push_back(file);
+  }
 
   // Naming inputs as FuzzedDataProvider reads them: texts from the front (a backslash ends
   // one), the option bytes and numbers from the back. Cyrillic, Ё, a separator, "..",

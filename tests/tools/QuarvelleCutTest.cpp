@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "imaging/Orientation.h"
 #include "imaging/SmoothResize.h"
+#include "support/FormatFiles.h"
 #include "support/JpegTools.h"
 #include "support/TempDir.h"
 
@@ -116,4 +118,50 @@ TEST_F(QuarvelleCut, WrongArgumentsShowTheUsage) {
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("usage: quarvelle-cut --size WxH", 0), 0u);
   EXPECT_NE(help.out.find("  --no-orient "), std::string::npos);
+}
+
+// A HEIC stored turned, and a PNG, WebP and AVIF of the same squares: the cutter shows each
+// photo upright (the HEIC as stored with --no-orient), writes its profile into the
+// wallpaper, and ends a bad file with its error and no file.
+TEST_F(QuarvelleCut, OtherFormatsAreCutAsTheCropWindowCutsThem) {
+  const qv::TPixelImage squares = MakeImage(48, 32, Squares);
+  const Bytes profile = MakeProfile("RGB ", 3);
+  THeifKind turned;
+  turned.heifOrientation = 6;
+  turned.profile = profile;
+  WriteBytes(dir / "turned.heic", MakeHeif(qv::Orient(squares, 8), turned));
+  for (bool turn : {true, false}) {
+    std::vector<std::string> args = {"--size", "16x16", "--display-ppm", dir / "shown.ppm"};
+    if (!turn)
+      args.push_back("--no-orient");
+    args.insert(args.end(), {dir / "turned.heic", dir / "out.jpg"});
+    const TRun run = Cut(args);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, turn ? "fit=height display=24x16 frame=0,0\n" : "fit=width display=16x24 frame=0,0\n");
+    EXPECT_EQ(SquareLetters(FromPnm(ReadBytes(dir / "shown.ppm")), 8), turn ? "ABC/DEF" : kSquaresTurned[7]);
+    EXPECT_EQ(JpegProfile(ReadBytes(dir / "out.jpg")), profile);
+  }
+  TPngKind png;
+  png.width = 48;
+  png.height = 32;
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 48; ++x) {
+      const qv::TBGR p = squares.Pixel(x, y);
+      png.samples.insert(png.samples.end(), {p.r, p.g, p.b});
+    }
+  THeifKind avif;
+  avif.avif = true;
+  const Bytes files[] = {MakePng(png), MakeWebP(squares, true), MakeHeif(squares, avif)};
+  for (const Bytes& file : files) {
+    WriteBytes(dir / "photo", file);
+    const TRun run = Cut({"--size", "16x16", "--display-ppm", dir / "shown.ppm", dir / "photo", dir / "out.jpg"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(SquareLetters(FromPnm(ReadBytes(dir / "shown.ppm")), 8), "ABC/DEF");
+    std::filesystem::remove(dir / "out.jpg");
+    WriteBytes(dir / "cut", CutAt(file, file.size() - 8));
+    const TRun bad = Cut({"--size", "16x16", dir / "cut", dir / "out.jpg"});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.err.substr(0, 12), "Cannot read ") << bad.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.jpg"));
+  }
 }
