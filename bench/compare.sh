@@ -133,7 +133,7 @@ if [ -n "$tagged" ]; then
       inside { gsub(/[ ,]/, ""); print > (dir "/samples." (n - 1)) }' "$work/times.json"
   done
   echo
-  echo "$(basename "$heic") (4000 x 3000, $(stat -c %s "$heic") bytes, $(heif-enc --version 2>&1 | head -n 1 | sed 's/^ *//')) -> 1080x2400"
+  echo "$(basename "$heic") (4000 x 3000, $(stat -c %s "$heic") bytes, libheif $(dpkg-query -W -f '${Version}' libheif1 2>/dev/null || echo unknown), heif-enc -q 90) -> 1080x2400"
   echo
   printf '| %-24s | %12s | %9s | %15s |\n' "command" "median (ms)" "x floor" "peak memory MiB"
   printf '|%s|%s|%s|%s|\n' "--------------------------" "--------------" "-----------" "-----------------"

@@ -18,6 +18,7 @@
 #include <stdexcept>
 
 #include "AppTestSupport.h"
+#include "support/FormatFiles.h"
 #include "job/Errors.h"
 
 namespace qv::test {
@@ -150,7 +151,11 @@ TEST(PictureOpenDialog, ListsPictureEndingsOfAnyCaseAndPreviewsWithOurCodec) {
   WriteJpeg((base + "B.JPG").toStdString(), {12, 20});
   WriteJpeg((base + "c.Jpeg").toStdString(), {8, 8});
   std::ofstream((base + "broken.jpg").toStdString()) << "not a picture";
-  std::ofstream((base + "d.png").toStdString()) << "png";
+  qvtest::TPngKind png;
+  png.width = 2;
+  png.height = 1;
+  png.samples = {255, 0, 0, 0, 0, 255};
+  WriteBytes((base + "d.png").toStdString(), qvtest::MakePng(png));
   WriteBytes((base + "e.jpg").toStdString(),
              WithOrientation(MakeJpeg({.width = 48, .height = 32, .fullChroma = true, .quality = 100}, Squares), 6));
 
@@ -161,7 +166,11 @@ TEST(PictureOpenDialog, ListsPictureEndingsOfAnyCaseAndPreviewsWithOurCodec) {
             QStringList({"Все изображения (*.jpg *.jpeg *.heic *.heif *.hif *.avif *.png *.webp)",
                          "JPEG Image File (*.jpg *.jpeg)", "HEIF Image File (*.heic *.heif *.hif)",
                          "AVIF Image File (*.avif)", "PNG Image File (*.png)", "WebP Image File (*.webp)"}));
-  std::ofstream((base + "f.HEIC").toStdString()) << "heic";
+  qvtest::THeifKind heif;
+  heif.heifOrientation = 6;
+  // Stored "ABC/DEF" with a HEIF rotation that shows it turned clockwise, as a phone stores a
+  // portrait photo.
+  WriteBytes((base + "f.HEIC").toStdString(), qvtest::MakeHeif(qvtest::MakeImage(48, 32, Squares), heif));
   std::ofstream((base + "g.Webp").toStdString()) << "webp";
   std::ofstream((base + "h.gif").toStdString()) << "gif";
   dialog.setDirectory(folder.path());
@@ -190,6 +199,20 @@ TEST(PictureOpenDialog, ListsPictureEndingsOfAnyCaseAndPreviewsWithOurCodec) {
     const QColor seen = turned.pixelColor(at);
     const TBGR square = Squares(from.x(), from.y());
     EXPECT_LT(std::abs(seen.red() - square.r) + std::abs(seen.green() - square.g) + std::abs(seen.blue() - square.b), 40)
+        << at.x() << "," << at.y();
+  }
+  // The other formats are previewed by the same codec, a HEIF turned by its own rotation.
+  dialog.ShowPreview(base + "d.png");
+  EXPECT_EQ(dialog.PreviewCaption(), " (2x1)");
+  EXPECT_TRUE(dialog.PreviewHasPicture());
+  dialog.ShowPreview(base + "f.HEIC");
+  EXPECT_EQ(dialog.PreviewCaption(), " (32x48)");
+  const QImage shownHeif = dialog.PreviewPicture().toImage();
+  ASSERT_EQ(shownHeif.size(), QSize(32, 48));
+  for (const auto& [at, from] : {std::pair{QPoint(8, 8), QPoint(8, 24)}, std::pair{QPoint(24, 40), QPoint(40, 8)}}) {
+    const QColor seen = shownHeif.pixelColor(at);
+    const TBGR square = Squares(from.x(), from.y());
+    EXPECT_LT(std::abs(seen.red() - square.r) + std::abs(seen.green() - square.g) + std::abs(seen.blue() - square.b), 8)
         << at.x() << "," << at.y();
   }
   dialog.ShowPreview(base + "broken.jpg");

@@ -8,6 +8,7 @@
 #include "imaging/CropModel.h"
 #include "imaging/JPEGImage.h"
 #include "imaging/Orientation.h"
+#include "imaging/Prefetcher.h"
 #include "imaging/PictureReader.h"
 #include "imaging/SafeWriter.h"
 #include "job/Errors.h"
@@ -85,6 +86,29 @@ THeifKind Heif(bool avif = false, int orientation = 1, Bytes profile = {}, std::
   return THeifKind{avif, orientation, std::move(profile), std::move(alpha), false};
 }
 
+// PNG's chunk checksum over the type and data.
+uint32_t Crc(const uint8_t* bytes, size_t size) {
+  uint32_t crc = 0xFFFFFFFF;
+  for (size_t i = 0; i < size; ++i) {
+    crc ^= bytes[i];
+    for (int k = 0; k < 8; ++k)
+      crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+  }
+  return crc ^ 0xFFFFFFFF;
+}
+
+Bytes PngChunk(const char* type, const Bytes& data) {
+  Bytes chunk(12 + data.size());
+  for (int i = 0; i < 4; ++i)
+    chunk[size_t(i)] = uint8_t(data.size() >> (24 - 8 * i));
+  std::memcpy(&chunk[4], type, 4);
+  std::copy(data.begin(), data.end(), chunk.begin() + 8);
+  const uint32_t crc = Crc(&chunk[4], 4 + data.size());
+  for (int i = 0; i < 4; ++i)
+    chunk[8 + data.size() + size_t(i)] = uint8_t(crc >> (24 - 8 * i));
+  return chunk;
+}
+
 // The inverse turn: what a file must store to be seen as the picture after turning by o.
 int Inverse(int o) {
   return o == 6 ? 8 : o == 8 ? 6 : o;
@@ -152,6 +176,27 @@ TEST_F(Formats, InterlacedPngGivesThePicture) {
   }
 }
 
+// An animated PNG shows its default image: the frames after it are not read as pixels.
+TEST_F(Formats, AnimatedPngOpensAsItsDefaultImage) {
+  const Bytes still = MakePng(Png(2, 1, 2, 8, {10, 20, 30, 40, 50, 60}));
+  const size_t idat = Find(still, "IDAT") - 4;
+  const Bytes idatChunk(still.begin() + long(idat), still.end() - 12);
+  // Two frames, the first being the default image; the second one's data is another frame's.
+  const Bytes actl = PngChunk("acTL", {0, 0, 0, 2, 0, 0, 0, 0});
+  Bytes fctl{0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 0};
+  Bytes second = fctl;
+  second[3] = 1;
+  // The sequence number, then the default image's compressed rows again.
+  Bytes fdat(4 + idatChunk.size() - 12);
+  fdat[3] = 2;
+  std::copy(idatChunk.begin() + 8, idatChunk.end() - 4, fdat.begin() + 4);
+  Bytes file(still.begin(), still.begin() + long(idat));
+  for (const Bytes& chunk : {actl, PngChunk("fcTL", fctl), idatChunk, PngChunk("fcTL", second), PngChunk("fdAT", fdat)})
+    file.insert(file.end(), chunk.begin(), chunk.end());
+  file.insert(file.end(), still.end() - 12, still.end());
+  EXPECT_EQ(Pixels(Decoded(file, "animated.png")), (std::vector<TBGR>{{30, 20, 10}, {60, 50, 40}}));
+}
+
 // libwebp's own decoding, lossless exactly the pixels given; alpha goes over black.
 TEST_F(Formats, WebPLosslessAndLossyWithAndWithoutAlpha) {
   const TPixelImage picture = MakeImage(37, 23, Pattern);
@@ -194,6 +239,26 @@ TEST_F(Formats, HeifRotationAndMirroringAreAppliedUnlessIgnored) {
     TJPEGImage image;
     image.ReadJpegFile(dir / name);
     EXPECT_EQ(image.Data()->orientation, 1);
+  }
+}
+
+// The read-ahead decodes a HEIF as the setting says, and hands it only to a read with the
+// same setting; what it hands over carries the file's colour profile.
+TEST_F(Formats, TheReadAheadTurnsAHeifAsTheSettingSays) {
+  const TPixelImage upright = MakeImage(48, 32, Squares);
+  THeifKind kind = Heif(false, 6, MakeProfile("RGB ", 5));
+  WriteBytes(dir / "turned.heic", MakeHeif(qv::Orient(upright, 8), kind));
+  qv::TPrefetcher prefetcher(std::chrono::nanoseconds(0));
+  for (bool turn : {true, false}) {
+    prefetcher.Request(dir / "turned.heic", turn);
+    prefetcher.Wait();
+    EXPECT_FALSE(prefetcher.Take(dir / "turned.heic", !turn)) << turn;
+    prefetcher.Request(dir / "turned.heic", turn);
+    const std::optional<qv::TPrefetchedFile> got = prefetcher.Take(dir / "turned.heic", turn);
+    ASSERT_TRUE(got) << turn;
+    EXPECT_EQ(SquareLetters(got->picture, 16), turn ? "ABC/DEF" : kSquaresTurned[7]);
+    EXPECT_EQ(got->file.Width(), got->picture.Width());
+    EXPECT_EQ(got->file.Data()->colorProfile, kind.profile);
   }
 }
 
@@ -320,13 +385,7 @@ TEST_F(Formats, BadFilesEndInAClearError) {
     huge[at + 2] = 0x86;
     huge[at + 3] = 0xA0;
   }
-  uint32_t crc = 0xFFFFFFFF;
-  for (size_t i = 12; i < 29; ++i) {
-    crc ^= huge[i];
-    for (int k = 0; k < 8; ++k)
-      crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
-  }
-  crc ^= 0xFFFFFFFF;
+  const uint32_t crc = Crc(&huge[12], 17);
   for (int i = 0; i < 4; ++i)
     huge[29 + size_t(i)] = uint8_t(crc >> (24 - 8 * i));
 

@@ -16,6 +16,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "support/FormatFiles.h"
 #include "support/JpegTools.h"
 #include "support/TempDir.h"
 
@@ -110,6 +111,36 @@ TEST_F(Batch, WritesWhatOnePhotoRunsWrite) {
     for (const auto& [name, path] : photos)
       for (const std::string& size : sizes)
         EXPECT_EQ(ReadBytes(out + "/" + name + "-" + size + ".JPG"), OnePhoto(path, size, c.frame)) << name << " " << size;
+  }
+}
+
+// Photos of the other formats are listed, named without their ending and cut as the one-photo
+// form cuts them, a HEIF turned by its own rotation unless --no-orient, its profile kept.
+TEST_F(Batch, TakesTheOtherFormatsAsTheOnePhotoFormDoes) {
+  const qv::TPixelImage picture = MakeImage(90, 60, Pattern);
+  THeifKind turned;
+  turned.heifOrientation = 6;
+  turned.profile = MakeProfile("RGB ", 7);
+  WriteBytes(dir / "IMG_0042.HEIC", MakeHeif(picture, turned));
+  TPngKind png;
+  png.width = 3;
+  png.height = 2;
+  png.samples = {0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120, 130, 140, 150, 160, 170};
+  WriteBytes(dir / "shot.Png", MakePng(png));
+  WriteBytes(dir / "web.webp", MakeWebP(picture, true));
+  for (const std::vector<std::string>& frame : {std::vector<std::string>{"--center"}, {"--no-orient", "--offset", "3"}}) {
+    SCOPED_TRACE(testing::PrintToString(frame));
+    const std::string out = dir / ("out" + std::to_string(frame.size()));
+    std::vector<std::string> args = frame;
+    args.insert(args.end(), {"--size", "32x32", "--size", "176x220", "--output-dir", out, dir / "IMG_0042.HEIC",
+                             dir / "shot.Png", dir / "web.webp"});
+    const TRun run = Cut(args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "6 files written, 0 photos failed, 0 skipped\n");
+    for (const auto& [name, photo] : {std::pair{"IMG_0042", "IMG_0042.HEIC"}, {"shot", "shot.Png"}, {"web", "web.webp"}})
+      for (const std::string size : {"32x32", "176x220"})
+        EXPECT_EQ(ReadBytes(out + "/" + name + "-" + size + ".JPG"), OnePhoto(dir / photo, size, frame)) << name << " " << size;
+    EXPECT_EQ(JpegProfile(ReadBytes(out + "/IMG_0042-32x32.JPG")), turned.profile);
   }
 }
 
