@@ -8,6 +8,7 @@
 # photo of 4000 x 6000, whose scaled crop window must lie wholly on the screen, title bar
 # included. Skips (77) only where the compositor cannot start.
 #   e2e-wayland.sh QUARVELLE QV_E2E_PHOTO QUARVELLE_CUT QV_E2E_WAYLAND_INPUT
+# With QV_E2E_SHOTS set to a folder, the screen at the frame checks is kept there as PNGs.
 set -uo pipefail
 
 program=$1
@@ -112,6 +113,12 @@ frame_at() {
   [ "$l" = "$x" ] && [ "$t" = "$y" ] && [ $((r - l + 1)) = "$w" ] && [ $((b - t + 1)) = "$h" ]
 }
 
+# Keeps the screen as NAME.png in $QV_E2E_SHOTS, when it is set, to look at.
+keep_shot() {
+  [ -n "${QV_E2E_SHOTS:-}" ] || return 0
+  mkdir -p "$QV_E2E_SHOTS" && shoot "$work/kept.ppm" && convert "$work/kept.ppm" "$QV_E2E_SHOTS/$1.png"
+}
+
 # The wallpaper quarvelle-cut writes: SOURCE SIZE OFFSET OUTPUT; prints the fitted "W H".
 reference() {
   "$cut" --size "$2" --offset "$3" "$1" "$4" | sed -n 's/.*display=\([0-9]*\)x\([0-9]*\).*/\1 \2/p'
@@ -193,6 +200,7 @@ read -r cx cy cw ch < <(settled "${crop}176x220, 1 / 4")
 first=$((px - cx - 88))
 wait_for frame_at $((cx + first)) "$cy" 176 220 "$cx" "$cy" "$cw" "$ch" ||
   fail "the frame is at $(frame_in "$cx" "$cy" "$cw" "$ch"), not centred under the pointer at $px when the window first showed"
+keep_shot first-showing
 act press
 wait_for test -s "$home/first-176x220.JPG" || fail "the press on the first photo wrote no first-176x220.JPG"
 same_as_cut first-176x220.JPG "$work/photos/first.jpg" 176x220 "$first"
@@ -205,6 +213,7 @@ act move 5 5
 act move $((cx + 88)) $((cy + 150))
 wait_for frame_at "$cx" $((cy + 150 - 110)) 176 220 "$cx" "$cy" "$cw" "$ch" ||
   fail "the frame is at $(frame_in "$cx" "$cy" "$cw" "$ch"), not centred under the pointer that entered at $((cy + 150))"
+keep_shot entered
 
 # 3. Backspace shows the first photo again with its frame where it was confirmed; Return
 # confirms it again, through a new file in its place.
@@ -294,6 +303,7 @@ settled "$scaled" >/dev/null
 read -r cx cy cw ch wx wy ww wh < <(tree_rect "^$scaled\$")
 [ "$wx" -ge 0 ] && [ "$wy" -ge 0 ] && [ $((wx + ww)) -le 1600 ] && [ $((wy + wh)) -le 1200 ] ||
   fail "the scaled crop window at $wx,$wy ${ww}x$wh, title bar included, leaves the screen of 1600 x 1200"
+keep_shot scaled
 read -r fitted _ < <(reference "$work/photos/portrait.jpg" 1080x2400 0 "$work/reference.jpg")
 [ "$fitted" -eq 1600 ] || fail "quarvelle-cut fits 4000 x 6000 to a width of $fitted, not 1600"
 wait_for focused "$scaled" || fail "the scaled crop window does not have the keyboard"
