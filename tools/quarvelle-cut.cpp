@@ -49,7 +49,7 @@ void WritePpm(const std::string& path, const qv::TPixelImage& image) {
 
 int Cut(const TCutOptions& options) {
   const qv::TTarget target{options.sizes[0].width, options.sizes[0].height, options.cut.compression,
-                           options.cut.orientByExif};
+                           options.cut.orientByExif, options.cut.filter};
   qv::TCropModel model;
   qv::TPlainCropView view;
   model.openfile(options.files[0], [&] { return target; }, view);
