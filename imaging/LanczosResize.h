@@ -9,6 +9,7 @@
 
 #include "Fit.h"
 #include "PixelImage.h"
+#include "LanczosKernel.h"
 #include "SmoothResize.h"
 
 namespace qv {
@@ -43,12 +44,14 @@ public:
   // Destination pixel first + i reads the source pixels Start(i) .. Start(i) + Count(i) - 1.
   int32_t Start(int32_t i) const { return starts_[static_cast<size_t>(i)]; }
   int32_t Count(int32_t i) const { return counts_[static_cast<size_t>(i)]; }
-  // Count(i) weights, then a zero, so that taps can be taken two at a time.
+  // Count(i) weights, then zeros up to a multiple of four, so that taps can be taken two
+  // or four at a time.
   const int16_t* Weights(int32_t i) const { return weights_.data() + static_cast<size_t>(i) * stride_; }
   // The source pixels any of the destination pixels reads.
   int32_t Lowest() const { return lowest_; }
   int32_t Highest() const { return highest_; }
   int32_t MaxCount() const { return maxCount_; }
+  lanczos::TTaps Taps() const { return {starts_.data(), counts_.data(), weights_.data(), stride_, Size()}; }
 
 private:
   std::vector<int32_t> starts_, counts_;
