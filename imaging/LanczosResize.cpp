@@ -1,11 +1,15 @@
 #include "LanczosResize.h"
 
 #include <algorithm>
+#include <atomic>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <new>
 #include <numbers>
 #include <optional>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "JPEGImage.h"
@@ -232,11 +236,18 @@ void Across(const TIn* const* rows, const int16_t* weights, int32_t n, size_t le
 // the band first and then along, its columns along first (each as it comes) and then across
 // the band of those sums. Integer sums do not depend on the order of their terms, so a turned
 // photo gives exactly the bytes of the same photo stored upright.
+//
+// With a helper, the filtering runs on a thread of its own a little behind the decode, the
+// band holding kHelperSlack rows more for the decoder to run ahead into: a photo is then
+// filtered in the time its decode takes anyway.
 class TLanczosSink : public IRowSink {
 public:
+  static constexpr int32_t kHelperSlack = 48;
+
   TLanczosSink(const std::vector<TSize>& sizes, const std::function<void()>& everyRow,
-               const std::vector<TFrame>* frames, int orientation)
-      : everyRow_(everyRow), orientation_(orientation >= 1 && orientation <= 8 ? orientation : 1) {
+               const std::vector<TFrame>* frames, int orientation, bool helper = false)
+      : everyRow_(everyRow), orientation_(orientation >= 1 && orientation <= 8 ? orientation : 1),
+        helper_(helper) {
     parts_.resize(sizes.size());
     for (size_t i = 0; i < sizes.size(); ++i) {
       TPart& part = parts_[i];
@@ -319,32 +330,64 @@ public:
       }
     }
     // The band holds whole decoded rows, shared by all sizes.
-    if (!PictureFits(width, band))
+    const int32_t slack = helper_ ? kHelperSlack : 0;
+    if (!PictureFits(width, static_cast<int64_t>(band) + slack))
       throw EOutOfMemory();
     rowBytes_ = static_cast<size_t>(width) * 3;
-    bandRows_ = band;
-    band_.resize(rowBytes_ * static_cast<size_t>(band));
+    bandRows_ = band + slack;
+    band_.resize(rowBytes_ * static_cast<size_t>(bandRows_));
     if (keepWhole) {
       turning_.emplace(o);
       turning_->Start(width, height);
     }
+    height_ = height;
+    if (helper_) {
+      try {
+        worker_ = std::thread(&TLanczosSink::Work, this);
+      } catch (const std::system_error&) {
+        // Without a thread the rows are filtered as they come, as in a batch.
+        bandRows_ = band;
+      }
+    }
+    slack_ = worker_.joinable() ? slack : 0;
   }
 
-  uint8_t* RowFor(int32_t y) override { return Held(y); }
+  ~TLanczosSink() override { StopWorker(); }
+  TLanczosSink(const TLanczosSink&) = delete;
+  TLanczosSink& operator=(const TLanczosSink&) = delete;
+
+  uint8_t* RowFor(int32_t y) override {
+    if (worker_.joinable()) {
+      // Row y takes the place of row y - bandRows_, which must be done with first.
+      for (int32_t done; !failed_ && y - slack_ > (done = consumed_.load());)
+        consumed_.wait(done);
+      if (failed_)
+        std::rethrow_exception(workerError_);
+    }
+    return Held(y);
+  }
 
   void Filled(int32_t y) override {
     if (turning_) {
       std::memcpy(turning_->RowFor(y), Held(y), rowBytes_);
       turning_->Filled(y);
     }
-    for (TPart& part : parts_)
-      if (part.across)
-        Advance(part, y);
+    if (worker_.joinable()) {
+      decoded_.store(y + 1);
+      decoded_.notify_one();
+    } else {
+      Filter(y);
+    }
     if (everyRow_)
       everyRow_();
   }
 
   std::vector<TResized> Results() {
+    if (worker_.joinable()) {
+      worker_.join();
+      if (failed_)
+        std::rethrow_exception(workerError_);
+    }
     std::vector<TResized> results(parts_.size());
     TPixelImage whole;
     if (turning_)
@@ -385,6 +428,41 @@ private:
   };
 
   uint8_t* Held(int32_t y) { return band_.data() + static_cast<size_t>(y % bandRows_) * rowBytes_; }
+
+  void Filter(int32_t y) {
+    for (TPart& part : parts_)
+      if (part.across)
+        Advance(part, y);
+  }
+
+  // The helper: every row once the decoder has filled it, in order.
+  void Work() {
+    try {
+      for (int32_t y = 0; y < height_; ++y) {
+        for (int32_t filled; (filled = decoded_.load()) <= y && !stopping_;)
+          decoded_.wait(filled);
+        if (stopping_)
+          return;
+        Filter(y);
+        consumed_.store(y + 1);
+        consumed_.notify_one();
+      }
+    } catch (...) {
+      workerError_ = std::current_exception();
+      failed_ = true;
+      consumed_.store(INT32_MAX);
+      consumed_.notify_one();
+    }
+  }
+
+  void StopWorker() {
+    if (!worker_.joinable())
+      return;
+    stopping_ = true;
+    decoded_.store(INT32_MAX);
+    decoded_.notify_one();
+    worker_.join();
+  }
 
   int16_t* SumRow(TPart& part, int32_t y) {
     const size_t length = static_cast<size_t>(part.lastRow - part.firstRow) * 3;
@@ -433,15 +511,25 @@ private:
   int32_t bandRows_ = 1;
   // The turned picture, kept only for a size that stands for the source itself.
   std::optional<TOrientingSink> turning_;
+  // The helper, and how far the decoder and it have come.
+  const bool helper_;
+  int32_t height_ = 0;
+  int32_t slack_ = 0;
+  std::thread worker_;
+  std::atomic<int32_t> decoded_{0};
+  std::atomic<int32_t> consumed_{0};
+  std::atomic<bool> stopping_{false};
+  std::atomic<bool> failed_{false};
+  std::exception_ptr workerError_;
 };
 
 } // namespace
 
 std::vector<TResized> DecodeLanczos(const TJPEGData& data, const std::vector<TSize>& sizes,
                                     const std::function<void()>& everyRow, const std::vector<TFrame>* frames,
-                                    int orientation) {
+                                    int orientation, bool helper) {
   try {
-    TLanczosSink sink(sizes, everyRow, frames, orientation);
+    TLanczosSink sink(sizes, everyRow, frames, orientation, helper);
     DecodeRows(data, sink);
     return sink.Results();
   } catch (const std::bad_alloc&) {
@@ -475,16 +563,16 @@ void LanczosResize(int32_t dw, int32_t dh, const TPixelImage& source, TPixelImag
 
 std::vector<TResized> DecodeFiltered(const TJPEGData& data, const std::vector<TSize>& sizes,
                                      const std::function<void()>& everyRow, const std::vector<TFrame>* frames,
-                                     int orientation, TResizeFilter filter) {
+                                     int orientation, TResizeFilter filter, bool helper) {
   if (filter == TResizeFilter::lanczos3)
-    return DecodeLanczos(data, sizes, everyRow, frames, orientation);
+    return DecodeLanczos(data, sizes, everyRow, frames, orientation, helper);
   return DecodeResized(data, sizes, everyRow, frames, orientation);
 }
 
 TPixelImage DecodeFiltered(const TJPEGData& data, int32_t dw, int32_t dh, int orientation, TResizeFilter filter) {
   if (filter != TResizeFilter::lanczos3)
     return DecodeResized(data, dw, dh, orientation);
-  std::vector<TResized> resized = DecodeLanczos(data, {TSize{dw, dh}}, {}, nullptr, orientation);
+  std::vector<TResized> resized = DecodeLanczos(data, {TSize{dw, dh}}, {}, nullptr, orientation, true);
   if (resized[0].error)
     std::rethrow_exception(resized[0].error);
   return std::move(resized[0].picture);

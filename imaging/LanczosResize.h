@@ -68,16 +68,19 @@ void LanczosResize(int32_t dw, int32_t dh, const TPixelImage& source, TPixelImag
 // DecodeResized with this filter: one decode for all sizes, the rows filtered as they come
 // without the full-size picture, only the frames' parts made, and an orientation of 2 to 8
 // turning the photo as it is decoded. A tagged photo gives the very bytes the same photo
-// stored upright gives: each output pixel is the same integer sums in the same order.
+// stored upright gives: each output pixel is the same integer sums. With helper, the rows are
+// filtered on a second thread as the decoder goes on (for one photo at a time; a batch that
+// keeps every core busy already filters on its own thread).
 std::vector<TResized> DecodeLanczos(const TJPEGData& data, const std::vector<TSize>& sizes,
                                     const std::function<void()>& everyRow = {},
-                                    const std::vector<TFrame>* frames = nullptr, int orientation = 1);
+                                    const std::vector<TFrame>* frames = nullptr, int orientation = 1,
+                                    bool helper = false);
 
 // DecodeResized or DecodeLanczos, as the filter says.
 std::vector<TResized> DecodeFiltered(const TJPEGData& data, const std::vector<TSize>& sizes,
                                      const std::function<void()>& everyRow, const std::vector<TFrame>* frames,
-                                     int orientation, TResizeFilter filter);
-// The same for one size, its error raised.
+                                     int orientation, TResizeFilter filter, bool helper = false);
+// The same for one size, its error raised; the Lanczos filter with a helper.
 TPixelImage DecodeFiltered(const TJPEGData& data, int32_t dw, int32_t dh, int orientation, TResizeFilter filter);
 // SmoothResize or LanczosResize, as the filter says.
 void ResizeFiltered(int32_t dw, int32_t dh, const TPixelImage& source, TPixelImage& destination,

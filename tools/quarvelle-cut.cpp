@@ -63,7 +63,7 @@ int CutFramed(const TCutOptions& options, const qv::TTarget& target) {
   const qv::TFrame frame = qv::PlaceFrame(fitWidth, display, options.sizes[0], options.cut);
   const std::vector<qv::TFrame> frames = {frame};
   std::vector<qv::TResized> parts =
-      qv::DecodeFiltered(*source.Data(), {display}, {}, &frames, orientation, target.filter);
+      qv::DecodeFiltered(*source.Data(), {display}, {}, &frames, orientation, target.filter, true);
   if (parts[0].error)
     std::rethrow_exception(parts[0].error);
   qv::TFrame within = frame;
