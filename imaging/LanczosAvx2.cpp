@@ -72,6 +72,58 @@ void AlongAvx2(const int16_t* in, int32_t base, const TTaps& taps, int shift, ui
   Along(in, base, taps, shift, out);
 }
 
+void PlanesAvx2(const uint8_t* in, size_t pixels, int16_t* const planes[3]) {
+  // Where each colour of sixteen pixels lies in each of their three 16-byte thirds.
+  const __m128i masks[3][3] = {
+      {_mm_setr_epi8(0, 3, 6, 9, 12, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1),
+       _mm_setr_epi8(-1, -1, -1, -1, -1, -1, 2, 5, 8, 11, 14, -1, -1, -1, -1, -1),
+       _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 1, 4, 7, 10, 13)},
+      {_mm_setr_epi8(1, 4, 7, 10, 13, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1),
+       _mm_setr_epi8(-1, -1, -1, -1, -1, 0, 3, 6, 9, 12, 15, -1, -1, -1, -1, -1),
+       _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 2, 5, 8, 11, 14)},
+      {_mm_setr_epi8(2, 5, 8, 11, 14, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1),
+       _mm_setr_epi8(-1, -1, -1, -1, -1, 1, 4, 7, 10, 13, -1, -1, -1, -1, -1, -1),
+       _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 3, 6, 9, 12, 15)},
+  };
+  size_t x = 0;
+  for (; x + 16 <= pixels; x += 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + x * 3));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + x * 3 + 16));
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + x * 3 + 32));
+    for (int k = 0; k < 3; ++k) {
+      const __m128i bytes = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(a, masks[k][0]), _mm_shuffle_epi8(b, masks[k][1])),
+                                         _mm_shuffle_epi8(c, masks[k][2]));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(planes[k] + x), _mm256_cvtepu8_epi16(bytes));
+    }
+  }
+  for (; x < pixels; ++x)
+    for (int k = 0; k < 3; ++k)
+      planes[k][x] = in[x * 3 + static_cast<size_t>(k)];
+}
+
+void AlongPlanarAvx2(const int16_t* const planes[3], int32_t base, const TTaps& taps, int shift, int16_t* out) {
+  const int32_t half = 1 << (shift - 1);
+  for (int32_t i = 0; i < taps.size; ++i, out += 3) {
+    const ptrdiff_t start = taps.starts[i] - base;
+    const int16_t* w = taps.weights + static_cast<size_t>(i) * taps.stride;
+    const int32_t n = taps.counts[i];
+    __m256i sums[3] = {_mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256()};
+    for (int32_t k = 0; k < n; k += 16) {
+      const __m256i weights = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + k));
+      for (int c = 0; c < 3; ++c)
+        sums[c] = _mm256_add_epi32(
+            sums[c], _mm256_madd_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(planes[c] + start + k)),
+                                       weights));
+    }
+    for (int c = 0; c < 3; ++c) {
+      __m128i total = _mm_add_epi32(_mm256_castsi256_si128(sums[c]), _mm256_extracti128_si256(sums[c], 1));
+      total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0x4E));
+      total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0xB1));
+      Put((_mm_cvtsi128_si32(total) + half) >> shift, out + c);
+    }
+  }
+}
+
 // Two rows a step, their 32 bytes interleaved within each half and widened; the halves'
 // order is put right when the sums are stored.
 void AcrossAvx2(const uint8_t* const* rows, const int16_t* weights, int32_t n, size_t length, int shift,

@@ -19,7 +19,7 @@ inline constexpr int kSecondShift = kWeightBits + kFractionBits;
 
 // One axis's taps (see TLanczosAxis): destination pixel i reads counts[i] source pixels
 // from starts[i] on, with the weights at weights + i * stride, zeros after them up to a
-// multiple of four.
+// multiple of sixteen.
 struct TTaps {
   const int32_t* starts;
   const int32_t* counts;
@@ -32,6 +32,11 @@ struct TTaps {
 // pixel base, rounded by shift; in has six pixels to spare at its end.
 void AlongAvx2(const int16_t* in, int32_t base, const TTaps& taps, int shift, int16_t* out);
 void AlongAvx2(const int16_t* in, int32_t base, const TTaps& taps, int shift, uint8_t* out);
+// The pixels' three colours, one plane each, as 16-bit values.
+void PlanesAvx2(const uint8_t* in, size_t pixels, int16_t* const planes[3]);
+// The same from three planes of 16-bit values, one a colour, each with sixteen to spare;
+// the weights are taken sixteen at a time.
+void AlongPlanarAvx2(const int16_t* const planes[3], int32_t base, const TTaps& taps, int shift, int16_t* out);
 // out[e] for e < length: the sum of weights[k] times rows[k][e] over the n rows, rounded by shift.
 void AcrossAvx2(const uint8_t* const* rows, const int16_t* weights, int32_t n, size_t length, int shift,
                 int16_t* out);
