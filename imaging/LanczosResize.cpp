@@ -529,7 +529,8 @@ private:
     }
   }
 
-  const std::function<void()>& everyRow_;
+  // A copy: the sink may be made from a temporary.
+  const std::function<void()> everyRow_;
   const int orientation_;
   bool columns_ = false;
   std::vector<TPart> parts_;
