@@ -370,6 +370,27 @@ public:
     slack_ = worker_.joinable() ? slack : 0;
   }
 
+  // The columns the filters read, and some to spare on either side: the decoder's colour
+  // upsampling takes each pixel's neighbours, so the columns it has left out must lie
+  // beyond those its kept edge pixels would lean on.
+  bool Columns(int32_t& first, int32_t& count) const override {
+    if (turning_)
+      return false;
+    int32_t lowest = INT32_MAX, highest = -1;
+    for (const TPart& part : parts_)
+      if (part.along) {
+        lowest = std::min(lowest, part.along->Lowest());
+        highest = std::max(highest, part.along->Highest());
+      }
+    if (highest < 0)
+      return false;
+    const int32_t width = static_cast<int32_t>(rowBytes_ / 3);
+    first = std::max(0, lowest - kCropMargin);
+    count = std::min(width - 1, highest + kCropMargin) - first + 1;
+    return true;
+  }
+  static constexpr int32_t kCropMargin = 32;
+
   ~TLanczosSink() override { StopWorker(); }
   TLanczosSink(const TLanczosSink&) = delete;
   TLanczosSink& operator=(const TLanczosSink&) = delete;

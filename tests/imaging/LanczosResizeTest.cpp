@@ -17,6 +17,53 @@ using qvtest::MakeImage;
 
 namespace {
 
+TPixelImage Resized(const TPixelImage& source, int32_t dw, int32_t dh);
+
+void EverySizesPartOf(const qvtest::Bytes& jpeg) {
+  qv::TJPEGData data;
+  data.bytes = jpeg;
+  const std::vector<qv::TSize> sizes = {{176, 260}, {311, 220}, {90, 61}, {20, 13}, {500, 741}, {2, 3}, {0, 5}};
+  const std::vector<qv::TFrame> frames = {{0, 20, 176, 220}, {45, 0, 176, 220}, {-10, -5, 40, 30},
+                                          {0, 0, 20, 13},    {150, 250, 100, 100}, {0, 0, 2, 3}, {0, 0, 1, 1}};
+  qvtest::TTempDir dir;
+  qvtest::WriteBytes(dir / "photo.jpg", jpeg);
+  const TPixelImage decoded = qvtest::Djpeg(dir / "photo.jpg");
+  for (int orientation = 1; orientation <= 8; ++orientation) {
+    const TPixelImage turned = qv::Orient(decoded, orientation);
+    // All sizes from one decode, then each alone (the decoder then leaves out the columns
+    // beside its frame).
+    const std::vector<qv::TResized> together = qv::DecodeLanczos(data, sizes, {}, &frames, orientation);
+    ASSERT_EQ(together.size(), sizes.size());
+    for (size_t i = 0; i < sizes.size(); ++i) {
+      SCOPED_TRACE("turned " + std::to_string(orientation) + " to " + std::to_string(sizes[i].width) + "x" +
+                   std::to_string(sizes[i].height));
+      const std::vector<qv::TFrame> frame = {frames[i]};
+      const std::vector<qv::TResized> alone = qv::DecodeLanczos(data, {sizes[i]}, {}, &frame, orientation, i % 2 == 0);
+      const TPixelImage whole = Resized(turned, sizes[i].width, sizes[i].height);
+      for (const qv::TResized& part : {together[i], alone[0]}) {
+        ASSERT_FALSE(part.error);
+        const TPixelImage expected = MakeImage(part.picture.Width(), part.picture.Height(),
+                                               [&](int x, int y) { return whole.Pixel(part.left + x, part.top + y); });
+        EXPECT_EQ(qvtest::Difference(expected, part.picture), "");
+        const qv::TFrame& f = frames[i];
+        const int32_t left = std::max(0, f.left), top = std::max(0, f.top);
+        const int32_t right = std::min(f.left + f.width, sizes[i].width);
+        const int32_t bottom = std::min(f.top + f.height, sizes[i].height);
+        if (right > left && bottom > top) {
+          EXPECT_LE(part.left, left);
+          EXPECT_LE(part.top, top);
+          EXPECT_GE(part.left + part.picture.Width(), right);
+          EXPECT_GE(part.top + part.picture.Height(), bottom);
+        }
+      }
+    }
+    // One size, the whole of it, as the crop window asks.
+    EXPECT_EQ(qvtest::Difference(Resized(turned, 97, 131),
+                                 qv::DecodeFiltered(data, 97, 131, orientation, qv::TResizeFilter::lanczos3)),
+              "");
+  }
+}
+
 std::string Text(int32_t s, int32_t d, int32_t x) {
   return std::to_string(s) + " to " + std::to_string(d) + ", pixel " + std::to_string(x);
 }
@@ -212,44 +259,12 @@ TEST(LanczosResize, CopiesAndRefusals) {
 
 // A photo decoded into the filter row by row, many sizes at once and each only under its
 // frame, turned each way as it comes, is that part of the whole turned decode resized:
-// a tagged photo gives the bytes of the same photo stored upright.
+// a tagged photo gives the bytes of the same photo stored upright, and the columns the
+// decoder leaves out beside the frames change nothing, whatever the chroma sampling.
 TEST(LanczosResize, EverySizesPartOfATurnedDecode) {
-  const qvtest::Bytes jpeg = qvtest::MakeJpeg({.width = 301, .height = 203, .quality = 85});
-  qv::TJPEGData data;
-  data.bytes = jpeg;
-  const std::vector<qv::TSize> sizes = {{176, 260}, {311, 220}, {90, 61}, {20, 13}, {500, 741}, {2, 3}, {0, 5}};
-  const std::vector<qv::TFrame> frames = {{0, 20, 176, 220}, {45, 0, 176, 220}, {-10, -5, 40, 30},
-                                          {0, 0, 20, 13},    {150, 250, 100, 100}, {0, 0, 2, 3}, {0, 0, 1, 1}};
-  qvtest::TTempDir dir;
-  qvtest::WriteBytes(dir / "photo.jpg", jpeg);
-  const TPixelImage decoded = qvtest::Djpeg(dir / "photo.jpg");
-  for (int orientation = 1; orientation <= 8; ++orientation) {
-    const TPixelImage turned = qv::Orient(decoded, orientation);
-    const std::vector<qv::TResized> parts = qv::DecodeLanczos(data, sizes, {}, &frames, orientation);
-    ASSERT_EQ(parts.size(), sizes.size());
-    for (size_t i = 0; i < sizes.size(); ++i) {
-      SCOPED_TRACE("turned " + std::to_string(orientation) + " to " + std::to_string(sizes[i].width) + "x" +
-                   std::to_string(sizes[i].height));
-      ASSERT_FALSE(parts[i].error);
-      const TPixelImage whole = Resized(turned, sizes[i].width, sizes[i].height);
-      const qv::TResized& part = parts[i];
-      const TPixelImage expected = MakeImage(part.picture.Width(), part.picture.Height(),
-                                             [&](int x, int y) { return whole.Pixel(part.left + x, part.top + y); });
-      EXPECT_EQ(qvtest::Difference(expected, part.picture), "");
-      const qv::TFrame& f = frames[i];
-      const int32_t left = std::max(0, f.left), top = std::max(0, f.top);
-      const int32_t right = std::min(f.left + f.width, sizes[i].width);
-      const int32_t bottom = std::min(f.top + f.height, sizes[i].height);
-      if (right > left && bottom > top) {
-        EXPECT_LE(part.left, left);
-        EXPECT_LE(part.top, top);
-        EXPECT_GE(part.left + part.picture.Width(), right);
-        EXPECT_GE(part.top + part.picture.Height(), bottom);
-      }
-    }
-    // One size, the whole of it, as the crop window asks.
-    EXPECT_EQ(qvtest::Difference(Resized(turned, 97, 131),
-                                 qv::DecodeFiltered(data, 97, 131, orientation, qv::TResizeFilter::lanczos3)),
-              "");
-  }
+  for (const qvtest::TJpegKind& kind :
+       {qvtest::TJpegKind{.width = 301, .height = 203, .quality = 85},
+        qvtest::TJpegKind{.width = 301, .height = 203, .progressive = true, .quality = 85},
+        qvtest::TJpegKind{.width = 301, .height = 203, .fullChroma = true, .quality = 85}})
+    EverySizesPartOf(qvtest::MakeJpeg(kind));
 }
