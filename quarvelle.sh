@@ -26,7 +26,7 @@ packages=(
   qt6-l10n-tools qt6-tools-dev qt6-translations-l10n
   dpkg-dev file lintian desktop-file-utils appstream librsvg2-bin
   libpng-dev libwebp-dev libheif-dev libheif-examples
-  libvips-tools imagemagick
+  libvips-tools imagemagick hyperfine
   sway grim qt6-wayland libwayland-dev wayland-protocols libxkbcommon-dev jq
 )
 

@@ -19,6 +19,7 @@ namespace qv {
 namespace {
 
 const QString kKey = QStringLiteral("resolutions/added");
+const QString kHighQualityKey = QStringLiteral("processing/high_quality_reduction");
 
 QString FromPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
@@ -121,6 +122,38 @@ void TKeptSizes::Write(const std::vector<std::string>& texts) {
   }
   if (!kept)
     throw Exception(Said(QT_TRANSLATE_NOOP("qv::TKeptSizes", "Список размеров не сохранён в файл «%1»"), path_));
+}
+
+bool TKeptSizes::ReadHighQualityReduction() {
+  const QString path = FromPath(path_);
+  if (!QFileInfo(path).isFile())
+    return false;
+  // Whatever is wrong with the file as a whole Read has said already.
+  QSettings file(path, QSettings::IniFormat);
+  const QVariant value = file.value(kHighQualityKey);
+  if (!value.isValid())
+    return false;
+  const QString text = value.typeId() == QMetaType::QString ? value.toString() : QString();
+  if (text == QLatin1String("true"))
+    return true;
+  if (text != QLatin1String("false"))
+    Warn("processing/high_quality_reduction is neither true nor false; read as false");
+  return false;
+}
+
+void TKeptSizes::WriteHighQualityReduction(bool on) {
+  const QString path = FromPath(path_);
+  if (unreadable_)
+    throw Exception(Said(QT_TRANSLATE_NOOP("qv::TKeptSizes", "Настройка «Высокое качество уменьшения» не "
+                                                           "сохранена: файл «%1» не удалось прочитать при запуске, "
+                                                           "и он был бы записан без сохранённых в нём размеров"),
+                         path_));
+  QSettings file(path, QSettings::IniFormat);
+  file.setValue(kHighQualityKey, on ? QStringLiteral("true") : QStringLiteral("false"));
+  file.sync();
+  if (file.status() != QSettings::NoError)
+    throw Exception(Said(QT_TRANSLATE_NOOP("qv::TKeptSizes", "Настройка «Высокое качество уменьшения» не "
+                                                           "сохранена в файл «%1»"), path_));
 }
 
 } // namespace qv

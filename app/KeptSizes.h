@@ -1,6 +1,7 @@
 #pragma once
 // The sizes the user added to the resolution list, kept between starts in the user's
-// configuration: an INI file, group "resolutions", key "added", a list of "WxH" texts.
+// configuration: an INI file, group "resolutions", key "added", a list of "WxH" texts; and
+// beside them, group "processing", key "high_quality_reduction", the high-quality box.
 
 #include <functional>
 #include <string>
@@ -27,6 +28,11 @@ public:
   // Raises Exception when the list is not kept, or when the file could not be read at
   // Read, which would otherwise be overwritten with what was not read.
   void Write(const std::vector<std::string>& texts);
+  // The kept state of the high-quality reduction box: "true" or "false"; missing is false,
+  // and anything else is false with a warning. Never writes.
+  bool ReadHighQualityReduction();
+  // Keeps the box's state, the rest of the file as it was; raises Exception as Write does.
+  void WriteHighQualityReduction(bool on);
   void Warn(const std::string& text);
 
   const std::string& Path() const { return path_; }

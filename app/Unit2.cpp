@@ -106,6 +106,9 @@ TForm2::TForm2(TForm1& main) : QWidget(&main, Qt::Tool), main_(main) {
   MoveRight(Edit2, grown);
   // The percent keeps its gap after its caption when the caption had to grow.
   Label4->move(std::max(Label4->x(), Label3->geometry().right() + 8), Label4->y());
+  // The high-quality box keeps to the right edge of its group, clear of the percent however
+  // long the caption before it is in the language shown.
+  CheckBox8->move(GroupBox1->width() - 2 - CheckBox8->width(), CheckBox8->y());
   ConnectControls();
   FormCreate();
   main_.AttachSettingsWindow(this);
@@ -126,6 +129,8 @@ void TForm2::CreateControls() {
   Label3 = Label(GroupBox1, tr("Сжатие:"), {16, 80, 41, 13});
   Label4 = Label(GroupBox1, QString(), {64, 80, 14, 13});
   CheckBox7 = CheckBox(GroupBox1, tr("Поворачивать по EXIF"), {8, 102, 145, 17}, values_.orientByExifBox);
+  CheckBox8 = CheckBox(GroupBox1, tr("Высокое качество уменьшения"), {180, 81, 150, 17},
+                       values_.highQualityReductionBox);
 
   GroupBox2 = new QGroupBox(tr("Настройки сохранения:"), this);
   GroupBox2->setGeometry(0, 136, 337, 161);
@@ -176,7 +181,8 @@ void TForm2::CreateControls() {
   setTabOrder(Edit1, Edit2);
   setTabOrder(Edit2, TrackBar1);
   setTabOrder(TrackBar1, CheckBox7);
-  setTabOrder(CheckBox7, resol);
+  setTabOrder(CheckBox7, CheckBox8);
+  setTabOrder(CheckBox8, resol);
   setTabOrder(resol, CheckBox1);
 
   // The percent label and the prefix and suffix fields follow the values the controls
@@ -216,6 +222,7 @@ void TForm2::ConnectControls() {
   connect(SpeedButton3, &QToolButton::clicked, this, [this] { Handle(&TForm2::SpeedButton3Click); });
   connect(CheckBox1, &QCheckBox::toggled, this, [this](bool on) { values_.folderPerResolutionBox = on; });
   connect(CheckBox7, &QCheckBox::toggled, this, [this](bool on) { values_.orientByExifBox = on; });
+  connect(CheckBox8, &QCheckBox::toggled, this, [this](bool on) { values_.highQualityReductionBox = on; });
   connect(SpeedButton2, &QToolButton::clicked, this, [this] { Handle(&TForm2::SpeedButton2Click); });
   connect(SpeedButton1, &QToolButton::clicked, this, [this] { Handle(&TForm2::SpeedButton1Click); });
 }
@@ -226,12 +233,15 @@ void TForm2::FormCreate() {
   main_.State().transliterate = values_.transliterateBox;
   main_.State().appendResolution = values_.appendResolutionBox;
   main_.State().orientByExif = values_.orientByExifBox;
+  main_.State().highQualityReduction = values_.highQualityReductionBox;
 }
 
 void TForm2::ListKeptSizes() {
   TKeptSizes& kept = main_.Services().keptSizes;
   for (const TDroppedSize& dropped : AppendKeptSizes(values_, kept.Read()))
     kept.Warn(DroppedText(dropped));
+  keptHighQuality_ = kept.ReadHighQualityReduction();
+  values_.highQualityReductionBox = keptHighQuality_;
 }
 
 void TForm2::KeepAddedSizes() { main_.Services().keptSizes.Write(AddedSizes(values_)); }
@@ -313,6 +323,9 @@ void TForm2::Reflect(TSettingsField field) {
   case TSettingsField::orientByExifBox:
     CheckBox7->setChecked(values_.orientByExifBox);
     break;
+  case TSettingsField::highQualityReductionBox:
+    CheckBox8->setChecked(values_.highQualityReductionBox);
+    break;
   }
 }
 
@@ -332,6 +345,11 @@ void TForm2::CheckBox6Click() { Edit2->setVisible(CheckBox6->isChecked()); }
 void TForm2::SpeedButton2Click() {
   main_.GetParams();
   close();
+  // Kept only when the user applies a change, so a file never written stays unwritten.
+  if (values_.highQualityReductionBox != keptHighQuality_) {
+    keptHighQuality_ = values_.highQualityReductionBox;
+    main_.Services().keptSizes.WriteHighQualityReduction(keptHighQuality_);
+  }
 }
 
 void TForm2::SpeedButton1Click() { close(); }

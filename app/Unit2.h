@@ -57,6 +57,7 @@ public:
   QLabel* Label3;
   QLabel* Label4;
   QCheckBox* CheckBox7;
+  QCheckBox* CheckBox8;
   QGroupBox* GroupBox2;
   QCheckBox* CheckBox2;
   QCheckBox* CheckBox5;
@@ -93,6 +94,8 @@ private:
   TForm1& main_;
   TSettingsValues values_;
   bool shownBefore_ = false;
+  // The high-quality box as Quarvelle.conf keeps it.
+  bool keptHighQuality_ = false;
 };
 
 } // namespace qv

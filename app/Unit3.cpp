@@ -340,7 +340,8 @@ void TForm3::PrefetchFollowing() noexcept {
     const TResolution size = main_.Driver().FollowingSize();
     const QSize room = Room();
     prefetch_.Request(main_.PathAt(following), main_.State().orientByExif,
-                      {size.width, size.height, {room.width(), room.height()}, devicePixelRatioF()});
+                      {size.width, size.height, {room.width(), room.height()}, devicePixelRatioF(),
+                       main_.CurrentTarget().filter});
   } catch (...) {
     // Reading ahead is only ever a saving; the file is read in its turn all the same.
     prefetch_.Cancel();

@@ -176,7 +176,8 @@ std::string TForm1::makename(int32_t index) {
 }
 
 TTarget TForm1::CurrentTarget() const {
-  return {state_.targetWidth, state_.targetHeight, state_.compression, state_.orientByExif};
+  return {state_.targetWidth, state_.targetHeight, state_.compression, state_.orientByExif,
+          state_.highQualityReduction ? TResizeFilter::lanczos3 : TResizeFilter::bilinear};
 }
 
 void TForm1::SpeedButton1Click() {

@@ -1,5 +1,5 @@
 // qv-crop-latency [--photos N] [--wait MS] [--mode ahead|turn|both] [--job designed|phone|both]
-//                 [--folder DIR]
+//                 [--filter bilinear|lanczos3] [--folder DIR]
 //
 // The wait a user feels in the crop window: the whole program on the offscreen platform, with
 // one screen of 1600 x 1200, runs a job of N photo-like 6000 x 4000 photos, at 176x220 and
@@ -8,9 +8,11 @@
 // given) with the event loop running, as a user placing the frame would; then the press is
 // delivered and the time until the crop window has painted the next photo is taken. Printed
 // per press and as the median, with the next photo read ahead ("ahead") and read in its turn
-// ("turn").
+// ("turn"). With --filter lanczos3 the settings window's "Высокое качество уменьшения" is
+// checked and applied before the job starts.
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QEventLoop>
@@ -110,7 +112,7 @@ struct TPress {
 
 // One whole job; false when it did not run as it should.
 bool RunJob(const std::vector<std::string>& photos, const std::string& out, bool ahead, bool phone, int waitMs,
-            std::vector<TPress>& presses) {
+            bool highQuality, std::vector<TPress>& presses) {
   TAnsweringDialogs dialogs;
   qvbench::TPrintingErrorBox errorBox;
   TRestingPointer pointer;
@@ -133,6 +135,10 @@ bool RunJob(const std::vector<std::string>& photos, const std::string& out, bool
     windows->Form2.resol->item(qv::kDefaultResolutionIndex)->setCheckState(Qt::Unchecked);
   } else {
     windows->Form2.resol->item(27)->setCheckState(Qt::Checked); // 320x240 besides 176x220
+  }
+  if (highQuality) {
+    windows->Form2.CheckBox8->setChecked(true);
+    windows->Form2.SpeedButton2->click();
   }
   TPaintWatch watch(form3.Image1);
   form1.SpeedButton5->click();
@@ -184,13 +190,13 @@ bool RunJob(const std::vector<std::string>& photos, const std::string& out, bool
 
 // One job, its presses printed; false when it did not run as it should.
 bool RunAndPrint(const std::vector<std::string>& photos, const std::string& folder, bool phone, bool ahead,
-                 int waitMs) {
+                 int waitMs, bool highQuality) {
   const std::string out = folder + (phone ? "/phone" : "/designed") + (ahead ? "-ahead" : "-turn");
   std::filesystem::create_directories(out);
   std::vector<TPress> presses;
-  const bool ran = RunJob(photos, out, ahead, phone, waitMs, presses);
-  std::printf("\n%s, %s\n", phone ? "1080x2400, shown scaled" : "176x220 then 320x240",
-              ahead ? "next photo read ahead:" : "next photo read in its turn:");
+  const bool ran = RunJob(photos, out, ahead, phone, waitMs, highQuality, presses);
+  std::printf("\n%s, %s%s\n", phone ? "1080x2400, shown scaled" : "176x220 then 320x240",
+              highQuality ? "high-quality reduction, " : "", ahead ? "next photo read ahead:" : "next photo read in its turn:");
   std::vector<double> painted;
   for (const TPress& p : presses) {
     std::printf("  %-18s -> %-18s %8.1f ms  (handler %6.1f ms%s)\n", p.from.c_str(), p.to.c_str(), p.painted,
@@ -211,11 +217,12 @@ int main(int argc, char** argv) {
   std::string mode = "both";
   std::string job = "both";
   std::string folder;
+  std::string filter = "bilinear";
   for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
     if (i + 1 >= argc) {
       std::fprintf(stderr, "usage: qv-crop-latency [--photos N] [--wait MS] [--mode ahead|turn|both] "
-                           "[--job designed|phone|both] [--folder DIR]\n");
+                           "[--job designed|phone|both] [--filter bilinear|lanczos3] [--folder DIR]\n");
       return 2;
     }
     const char* value = argv[++i];
@@ -229,15 +236,17 @@ int main(int argc, char** argv) {
       job = value;
     else if (option == "--folder")
       folder = value;
+    else if (option == "--filter")
+      filter = value;
     else {
       std::fprintf(stderr, "qv-crop-latency: unknown option %s\n", option.c_str());
       return 2;
     }
   }
   if (photoCount < 2 || waitMs < 0 || (mode != "ahead" && mode != "turn" && mode != "both") ||
-      (job != "designed" && job != "phone" && job != "both")) {
+      (job != "designed" && job != "phone" && job != "both") || (filter != "bilinear" && filter != "lanczos3")) {
     std::fprintf(stderr, "qv-crop-latency: at least 2 photos, a wait of 0 ms or more, mode ahead, turn or both, "
-                         "job designed, phone or both\n");
+                         "job designed, phone or both, filter bilinear or lanczos3\n");
     return 2;
   }
 
@@ -287,7 +296,7 @@ int main(int argc, char** argv) {
     for (const bool ahead : {true, false})
       if (!(phone && job == "designed") && !(!phone && job == "phone") && !(ahead && mode == "turn") &&
           !(!ahead && mode == "ahead"))
-        failures += RunAndPrint(photos, folder, phone, ahead, waitMs) ? 0 : 1;
+        failures += RunAndPrint(photos, folder, phone, ahead, waitMs, filter == "lanczos3") ? 0 : 1;
   if (ownFolder)
     std::filesystem::remove_all(folder);
   return failures == 0 ? 0 : 1;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Times quarvelle-cut against the JPEG library's own full-size decode and two well-known
-# tools, side by side, on each photo and the targets 176x220 and 320x240:
+# tools, side by side, on each photo and the targets 176x220, 320x240 and 1080x2400, with the
+# bilinear resize and with the high-quality reduction (--filter lanczos3):
 #   bench/compare.sh [PHOTO...]
 # Without a photo it makes a photo-like 6000 x 4000 one (baseline 4:2:0, quality 90), and
 # the same photo tagged with EXIF orientation 6, as a phone stores a portrait photo: that one
@@ -9,12 +10,14 @@
 # quarvelle-cut at 1080x2400 against libheif's own decode of it (qv-heif-decode): at most
 # 1.2 times that, in at most 6 bytes a pixel and 64 MiB.
 # It prints each command's median wall time and peak memory and their ratio to the floor,
-# `djpeg -dct float -outfile /dev/null PHOTO`.
+# `djpeg -dct float -outfile /dev/null PHOTO`. It checks that the bilinear cuts take at most
+# 1.10 times the floor at 176x220 and 320x240, and that the Lanczos cuts take at most 1.3
+# times the bilinear ones and less than vipsthumbnail, at every target.
 #
 # Environment: QV_BUILD (build folder, default build/; quarvelle-cut is built there when
 # missing), ROUNDS (default 5) of RUNS_PER_ROUND (default 4) timed runs of every command,
 # WARMUP (warm-up runs before the first round, default 3), TARGETS (default
-# "176x220 320x240").
+# "176x220 320x240 1080x2400").
 set -euo pipefail
 
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -22,7 +25,7 @@ build="${QV_BUILD:-$repo/build}"
 rounds="${ROUNDS:-5}"
 per_round="${RUNS_PER_ROUND:-4}"
 warmup="${WARMUP:-3}"
-targets="${TARGETS:-176x220 320x240}"
+targets="${TARGETS:-176x220 320x240 1080x2400}"
 
 . "$repo/bench/common.sh"
 qv_prepare compare.sh "$@"
@@ -71,11 +74,14 @@ for photo in "${photos[@]}"; do
   limit_kib=$(( (width * height * 3 + bytes + 40 * 1048576) / 1024 ))
   q="$(quote "$photo")"
   for target in $targets; do
-    names=("djpeg (floor)" "quarvelle-cut" "quarvelle-cut --center" "ImageMagick convert" "vipsthumbnail")
+    names=("djpeg (floor)" "quarvelle-cut" "quarvelle-cut --center" "--filter lanczos3" "lanczos3 --center"
+           "ImageMagick convert" "vipsthumbnail")
     commands=(
       "djpeg -dct float -outfile /dev/null $q"
       "$(quote "$cut") --size $target $q $(quote "$work/cut.jpg")"
       "$(quote "$cut") --size $target --center $q $(quote "$work/center.jpg")"
+      "$(quote "$cut") --filter lanczos3 --size $target $q $(quote "$work/lanczos.jpg")"
+      "$(quote "$cut") --filter lanczos3 --size $target --center $q $(quote "$work/lanczos-center.jpg")"
       "$(quote "$magick") $q -filter Triangle -resize ${target}^ -crop ${target}+0+0 +repage $(quote "$work/im.jpg")"
       "vipsthumbnail $q --size $target --smartcrop centre -o $(quote "$work/vips.jpg")"
     )
@@ -107,11 +113,20 @@ for photo in "${photos[@]}"; do
       ratio="$(awk -v a="${medians[$i]}" -v b="${medians[0]}" 'BEGIN {printf "%.2f", a / b}')"
       mib="$(awk -v k="$peak" 'BEGIN {printf "%.1f", k / 1024}')"
       printf '| %-24s | %12s | %9s | %15s |\n' "${names[$i]}" "${medians[$i]}" "$ratio" "$mib"
-      if [ "$i" -ge 1 ] && [ "$i" -le 2 ]; then
+      if [ "$i" -ge 1 ] && [ "$i" -le 2 ] && { [ "$target" = 176x220 ] || [ "$target" = 320x240 ]; }; then
         ok_time="$(awk -v a="${medians[$i]}" -v b="${medians[0]}" 'BEGIN {print (a <= 1.10 * b) ? "yes" : "no"}')"
         ok_memory="$( [ "$peak" -le "$limit_kib" ] && echo yes || echo no)"
         [ "$ok_time" = yes ] && [ "$ok_memory" = yes ] || status=3
         checks+=("${names[$i]} at $target on $(basename "$photo"): time <= 1.10 x floor: $ok_time; memory <= $(awk -v k="$limit_kib" 'BEGIN {printf "%.1f", k / 1024}') MiB: $ok_memory")
+      fi
+      if [ "$i" -ge 3 ] && [ "$i" -le 4 ]; then
+        # Against the same cut with the bilinear resize, and against vipsthumbnail.
+        bilinear="${medians[$((i - 2))]}"
+        ratio_b="$(awk -v a="${medians[$i]}" -v b="$bilinear" 'BEGIN {printf "%.2f", a / b}')"
+        ok_b="$(awk -v r="$ratio_b" 'BEGIN {print (r <= 1.3) ? "yes" : "no"}')"
+        ok_v="$(awk -v a="${medians[$i]}" -v b="${medians[6]}" 'BEGIN {print (a < b) ? "yes" : "no"}')"
+        [ "$ok_b" = yes ] && [ "$ok_v" = yes ] || status=3
+        checks+=("quarvelle-cut ${names[$i]} at $target on $(basename "$photo"): $ratio_b x bilinear <= 1.3: $ok_b; faster than vipsthumbnail (${medians[$i]} < ${medians[6]} ms): $ok_v")
       fi
     done
   done

@@ -57,7 +57,7 @@ void TCropModel::Open(const std::string& path, const std::function<TTarget()>& s
   const TTarget target = snapshot();
   std::optional<TPrefetchedFile> ready;
   if (prefetched)
-    ready = prefetched->Take(path, target.orientByExif);
+    ready = prefetched->Take(path, target.orientByExif, target.filter);
   TJPEGImage source;
   // The file as the read leaves it; its decoded copy only feeds the resize, so a failure
   // there leaves the displayed image exactly as it leaves it after a read.
@@ -66,6 +66,7 @@ void TCropModel::Open(const std::string& path, const std::function<TTarget()>& s
   else
     source.ReadJpegFile(path, target.orientByExif);
   orientation = target.orientByExif ? source.Data()->orientation : 1;
+  filter = target.filter;
   // The fit and everything after it see the photo upright.
   const TSize turned = OrientedSize(source.Width(), source.Height(), orientation);
   const int32_t w = turned.width;
@@ -109,16 +110,16 @@ void TCropModel::Resize(int32_t dw, int32_t dh, const TPrefetchedFile* ready) {
     resized = ready->fitted;
   } else if (ready && ready->picture.Width() > 0) {
     resized.SetSize(dw, dh);
-    SmoothResize(dw, dh, ready->picture, resized);
+    ResizeFiltered(dw, dh, ready->picture, resized, filter);
   } else if (!work.HasPixels()) {
     // A read file is decoded at full size, but its rows go into the resize as they come:
     // the same pixels and errors as resizing the decoded picture, turned, without holding it.
-    resized = DecodeResized(*work.Data(), dw, dh, orientation);
+    resized = DecodeFiltered(*work.Data(), dw, dh, orientation, filter);
   } else {
     // The large picture lives only in this block.
     const TPixelImage source = work.GetPixels();
     resized.SetSize(dw, dh);
-    SmoothResize(dw, dh, source, resized);
+    ResizeFiltered(dw, dh, source, resized, filter);
   }
   work.AssignPixels(resized);
   TJPEGImage fitted;

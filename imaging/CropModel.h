@@ -9,6 +9,7 @@
 
 #include "Fit.h"
 #include "JPEGImage.h"
+#include "LanczosResize.h"
 
 namespace qv {
 
@@ -23,6 +24,9 @@ struct TTarget {
   uint8_t compression = 0;
   // Whether a photo is turned as its EXIF orientation says before it is fitted.
   bool orientByExif = true;
+  // How the photo is brought to its fitted size: the bilinear resize, or the high-quality
+  // reduction when the user asked for it.
+  TResizeFilter filter = TResizeFilter::bilinear;
 };
 
 // The crop window's image control and display area.
@@ -76,6 +80,9 @@ public:
   // Replaces the displayed image by one holding its pixels resized to dw x dh; a displayed
   // image that still holds the read file is turned by orientation first.
   void ResizeImage(int32_t dw, int32_t dh);
+
+  // The filter of the file last opened, which ResizeImage uses too.
+  TResizeFilter filter = TResizeFilter::bilinear;
 
   double aspect = 0;
   bool fitWidth = false;

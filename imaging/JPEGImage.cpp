@@ -184,8 +184,18 @@ bool StartDecompress(TDecompressor& d, bool shallowDisplay) {
   return true;
 }
 
-// Reads every scan line, top to bottom, into the rows the sink gives, and finishes.
-bool ReadRows(TDecompressor& d, IRowSink& sink) {
+// Decodes only the blocks that hold the columns offset .. offset + width - 1, widened by the
+// library to whole blocks.
+bool CropColumns(TDecompressor& d, JDIMENSION& offset, JDIMENSION& width) {
+  if (setjmp(d.error.jump))
+    return false;
+  jpeg_crop_scanline(&d.cinfo, &offset, &width);
+  return true;
+}
+
+// Reads every scan line, top to bottom, into the rows the sink gives, and finishes; a
+// cropped decode's pixels go to their own columns, from offset on.
+bool ReadRows(TDecompressor& d, IRowSink& sink, JDIMENSION offset = 0) {
   if (setjmp(d.error.jump))
     return false;
   j_decompress_ptr cinfo = &d.cinfo;
@@ -212,7 +222,7 @@ bool ReadRows(TDecompressor& d, IRowSink& sink) {
   } else {
     while (cinfo->output_scanline < cinfo->output_height) {
       const int32_t y = static_cast<int32_t>(cinfo->output_scanline);
-      JSAMPROW row = sink.RowFor(y);
+      JSAMPROW row = sink.RowFor(y) + static_cast<size_t>(offset) * 3;
       if (jpeg_read_scanlines(cinfo, &row, 1) == 0)
         break;
       sink.Filled(y);
@@ -388,7 +398,18 @@ public:
     if (!StartDecompress(d, DisplayColorDepth() <= 8))
       RaiseLibraryError(d.error);
     sink.Start(static_cast<int32_t>(d.cinfo.output_width), static_cast<int32_t>(d.cinfo.output_height));
-    if (!ReadRows(d, sink))
+    JDIMENSION offset = 0;
+    int32_t first = 0, count = 0;
+    // Quantised rows depend on the whole picture; they are always decoded whole.
+    if (!d.cinfo.quantize_colors && sink.Columns(first, count) && first >= 0 && count > 0 &&
+        static_cast<JDIMENSION>(first) + static_cast<JDIMENSION>(count) <= d.cinfo.output_width &&
+        static_cast<JDIMENSION>(count) < d.cinfo.output_width) {
+      offset = static_cast<JDIMENSION>(first);
+      JDIMENSION width = static_cast<JDIMENSION>(count);
+      if (!CropColumns(d, offset, width))
+        RaiseLibraryError(d.error);
+    }
+    if (!ReadRows(d, sink, offset))
       RaiseLibraryError(d.error);
   }
 };

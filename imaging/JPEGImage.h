@@ -52,6 +52,14 @@ public:
   virtual uint8_t* RowFor(int32_t y) = 0;
   // Row y is complete.
   virtual void Filled(int32_t y) = 0;
+  // Asked once after Start: true when only the columns first .. first + count - 1 of every
+  // row are read, so that the decoder may leave out whole blocks beside them. The others'
+  // bytes are then not written.
+  virtual bool Columns(int32_t& first, int32_t& count) const {
+    (void)first;
+    (void)count;
+    return false;
+  }
 };
 
 // Decodes data as GetPixels does, with the same parameters, bytes and errors, but hands

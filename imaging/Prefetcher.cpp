@@ -71,7 +71,7 @@ void TPrefetcher::Request(const std::string& path, bool orientByExif, const TFit
   wake_.notify_one();
 }
 
-std::optional<TPrefetchedFile> TPrefetcher::Take(const std::string& path, bool orientByExif) {
+std::optional<TPrefetchedFile> TPrefetcher::Take(const std::string& path, bool orientByExif, TResizeFilter filter) {
   std::optional<TResult> result;
   {
     std::unique_lock lock(mutex_);
@@ -87,6 +87,11 @@ std::optional<TPrefetchedFile> TPrefetcher::Take(const std::string& path, bool o
   if (StampOf(path) != result->stamp)
     return std::nullopt;
   ++hits_;
+  if (result->request.fit.filter != filter) {
+    // Fitted otherwise than this open wants: the read is still good, the pictures are not.
+    result->file.fitted = TPixelImage();
+    result->file.view = TPixelImage();
+  }
   return std::move(result->file);
 }
 
@@ -179,7 +184,7 @@ std::optional<TPrefetcher::TResult> TPrefetcher::Load(const TRequest& request, u
       const TSize upright = OrientedSize(data.width, data.height, orientation);
       const double aspect = Aspect(upright.width, upright.height);
       const TSize size = DisplaySize(fit.width, fit.height, aspect, FitWidth(fit.width, fit.height, aspect));
-      result.file.fitted = DecodeResized(data, size.width, size.height, orientation);
+      result.file.fitted = DecodeFiltered(data, size.width, size.height, orientation, fit.filter);
       const TViewScale scale = ViewScale(size, fit.room);
       if (scale.Scaled()) {
         const TSize device = DeviceSize(ViewSize(size, scale), fit.devicePixelRatio);

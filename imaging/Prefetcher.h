@@ -14,6 +14,7 @@
 
 #include "Fit.h"
 #include "JPEGImage.h"
+#include "LanczosResize.h"
 
 namespace qv {
 
@@ -25,6 +26,8 @@ struct TFitRequest {
   int32_t height = 0;
   TSize room;
   double devicePixelRatio = 1;
+  // The resize the fit is made with; a fit of the other one is not handed out.
+  TResizeFilter filter = TResizeFilter::bilinear;
   bool operator==(const TFitRequest&) const = default;
 };
 
@@ -69,9 +72,11 @@ public:
   // before and is not that very request is dropped. At most one decoded picture waits.
   void Request(const std::string& path, bool orientByExif = true, const TFitRequest& fit = {});
   // The file read for path, once its read has finished, when the file is unchanged since
-  // and the display depth and the turn setting are the ones it was decoded for.
+  // and the display depth and the turn setting are the ones it was decoded for; a picture
+  // fitted with another filter than the one given is left out (the file itself is kept).
   // Afterwards nothing waits.
-  std::optional<TPrefetchedFile> Take(const std::string& path, bool orientByExif = true);
+  std::optional<TPrefetchedFile> Take(const std::string& path, bool orientByExif = true,
+                                      TResizeFilter filter = TResizeFilter::bilinear);
   // Drops whatever was asked for; a read in progress finishes unseen.
   void Cancel();
   // Blocks until no read is waiting or under way (the tests and the latency harness).

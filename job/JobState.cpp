@@ -82,6 +82,7 @@ void GetParams(TJobState& state, const TSettingsValues& settings, const std::str
   if (state.addSuffix)
     state.suffix = settings.suffixText;
   state.orientByExif = settings.orientByExifBox;
+  state.highQualityReduction = settings.highQualityReductionBox;
   // Entries above the new count keep what earlier snapshots wrote; the table only grows.
   for (const TResolutionItem& item : settings.resolutionItems) {
     if (item.checked) {
@@ -121,6 +122,8 @@ void SetParams(const TJobState& state, TSettingsValues& settings, const TSetting
   if (state.addSuffix)
     Put(settings.suffixText, state.suffix, TSettingsField::suffixText, observer);
   Put(settings.orientByExifBox, state.orientByExif, TSettingsField::orientByExifBox, observer);
+  Put(settings.highQualityReductionBox, state.highQualityReduction, TSettingsField::highQualityReductionBox,
+      observer);
 }
 
 } // namespace qv

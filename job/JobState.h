@@ -25,6 +25,8 @@ inline constexpr bool kDefaultTransliterate = true;
 inline constexpr bool kDefaultAppendResolution = true;
 // Photos are turned upright as their EXIF orientation says, as desktop viewers show them.
 inline constexpr bool kDefaultOrientByExif = true;
+// The designed bilinear resize until the user asks for the high-quality reduction.
+inline constexpr bool kDefaultHighQualityReduction = false;
 
 struct TResolution {
   int32_t width = 0;
@@ -57,6 +59,8 @@ struct TJobState {
   int32_t currentResolution = 1;
   // Turn each photo as its EXIF orientation says before it is fitted.
   bool orientByExif = kDefaultOrientByExif;
+  // Bring photos to their fitted size with the high-quality (Lanczos-3) reduction.
+  bool highQualityReduction = kDefaultHighQualityReduction;
 
   // Entry k (1-based) of resolutions; k outside the table raises EListError.
   TResolution& resolution(int32_t k);
@@ -83,6 +87,7 @@ struct TSettingsValues {
   std::vector<TResolutionItem> resolutionItems = DefaultResolutionItems();
   bool folderPerResolutionBox = false;
   bool orientByExifBox = kDefaultOrientByExif;
+  bool highQualityReductionBox = kDefaultHighQualityReduction;
 
   static std::vector<TResolutionItem> DefaultResolutionItems();
   bool AnyResolutionChecked() const;
@@ -99,6 +104,7 @@ enum class TSettingsField {
   prefixText,
   suffixText,
   orientByExifBox,
+  highQualityReductionBox,
 };
 
 // Called after SetParams changed a member (not when it wrote the value it already had,

@@ -190,13 +190,13 @@ TPhotoResult CutPhoto(const TPlannedPhoto& photo, const TCutSettings& cut, const
     }
     if (!fitted.empty()) {
       // Only what each frame covers is made: all that its cut reads.
-      const std::vector<TResized> pictures = DecodeResized(
+      const std::vector<TResized> pictures = DecodeFiltered(
           *source.Data(), displays,
           [&] {
             if (stop)
               throw TStopped();
           },
-          &frames, orientation);
+          &frames, orientation, cut.filter);
       for (size_t k = 0; k < fitted.size(); ++k) {
         if (stop)
           throw TStopped();
@@ -206,7 +206,7 @@ TPhotoResult CutPhoto(const TPlannedPhoto& photo, const TCutSettings& cut, const
           continue;
         }
         try {
-          const TTarget target{output.size.width, output.size.height, cut.compression, cut.orientByExif};
+          const TTarget target{output.size.width, output.size.height, cut.compression, cut.orientByExif, cut.filter};
           // The frame where it lies in the part of the fitted picture that was made.
           TFrame frame = frames[k];
           frame.left -= pictures[k].left;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "imaging/Fit.h"
+#include "imaging/LanczosResize.h"
 
 namespace qv {
 
@@ -19,6 +20,8 @@ struct TCutSettings {
   int32_t offset = 0;
   // Turn each photo upright by its EXIF orientation first (off with --no-orient).
   bool orientByExif = true;
+  // --filter: the designed bilinear resize, or the high-quality Lanczos-3 reduction.
+  TResizeFilter filter = TResizeFilter::bilinear;
 };
 
 struct TCutOptions {

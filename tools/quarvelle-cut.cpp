@@ -21,6 +21,9 @@
 #include "ConsoleReport.h"
 #include "CutOptions.h"
 #include "imaging/CropModel.h"
+#include "imaging/Fit.h"
+#include "imaging/LanczosResize.h"
+#include "imaging/Orientation.h"
 #include "imaging/SafeWriter.h"
 #include "imaging/SourceFile.h"
 #include "job/Errors.h"
@@ -47,9 +50,36 @@ void WritePpm(const std::string& path, const qv::TPixelImage& image) {
   qv::WriteFileSafely(path, bytes.data(), bytes.size());
 }
 
+// The high-quality reduction of the part under the frame only, as the batch form makes it:
+// the same fit, frame and file as the crop window's, without filtering what is cut away.
+int CutFramed(const TCutOptions& options, const qv::TTarget& target) {
+  qv::TJPEGImage source;
+  source.ReadJpegFile(options.files[0]);
+  const int orientation = target.orientByExif ? source.Data()->orientation : 1;
+  const qv::TSize turned = qv::OrientedSize(source.Width(), source.Height(), orientation);
+  const double aspect = qv::Aspect(turned.width, turned.height);
+  const bool fitWidth = qv::FitWidth(target.width, target.height, aspect);
+  const qv::TSize display = qv::DisplaySize(target.width, target.height, aspect, fitWidth);
+  const qv::TFrame frame = qv::PlaceFrame(fitWidth, display, options.sizes[0], options.cut);
+  const std::vector<qv::TFrame> frames = {frame};
+  std::vector<qv::TResized> parts =
+      qv::DecodeFiltered(*source.Data(), {display}, {}, &frames, orientation, target.filter, true);
+  if (parts[0].error)
+    std::rethrow_exception(parts[0].error);
+  qv::TFrame within = frame;
+  within.left -= parts[0].left;
+  within.top -= parts[0].top;
+  qv::SaveCut(parts[0].picture, within, target, options.files[1], qv::PosixFileSystem());
+  std::printf("fit=%s display=%dx%d frame=%d,%d\n", fitWidth ? "width" : "height", display.width, display.height,
+              frame.left, frame.top);
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
 int Cut(const TCutOptions& options) {
   const qv::TTarget target{options.sizes[0].width, options.sizes[0].height, options.cut.compression,
-                           options.cut.orientByExif};
+                           options.cut.orientByExif, options.cut.filter};
+  if (target.filter == qv::TResizeFilter::lanczos3 && options.displayPpm.empty())
+    return CutFramed(options, target);
   qv::TCropModel model;
   qv::TPlainCropView view;
   model.openfile(options.files[0], [&] { return target; }, view);

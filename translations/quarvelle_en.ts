@@ -164,6 +164,10 @@ its own folder</translation>
         <source>Добавить размер…</source>
         <translation>Add a size…</translation>
     </message>
+    <message>
+        <source>Высокое качество уменьшения</source>
+        <translation>High-quality reduction</translation>
+    </message>
 </context>
 <context>
     <name>qv::TForm3</name>
@@ -215,6 +219,14 @@ Backspace: back to the previous photo</translation>
     <message>
         <source>Список размеров не сохранён в файл «%1»</source>
         <translation>The list of sizes was not saved to the file “%1”</translation>
+    </message>
+    <message>
+        <source>Настройка «Высокое качество уменьшения» не сохранена: файл «%1» не удалось прочитать при запуске, и он был бы записан без сохранённых в нём размеров</source>
+        <translation>The “High-quality reduction” setting was not saved: the file “%1” could not be read at start-up, and saving now would lose the sizes kept in it</translation>
+    </message>
+    <message>
+        <source>Настройка «Высокое качество уменьшения» не сохранена в файл «%1»</source>
+        <translation>The “High-quality reduction” setting was not saved to the file “%1”</translation>
     </message>
 </context>
 <context>

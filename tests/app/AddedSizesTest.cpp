@@ -1,6 +1,7 @@
 // Sizes the user adds to the settings window's list: the size box and its refusals, removing
 // an added size, and the list kept between starts in $XDG_CONFIG_HOME.
 
+#include <QCheckBox>
 #include <QListWidget>
 #include <QMenu>
 #include <QTest>
@@ -328,6 +329,53 @@ TEST_F(KeptSizes, ConfigurationHomeFallsBackToDotConfig) {
     EXPECT_EQ(KeptSizesPath(), config.path().toStdString() + "/.config/Quarvelle/Quarvelle.conf") << value;
   }
   qputenv("HOME", home);
+}
+
+// The high-quality box beside the kept sizes: unchecked and unwritten until the user applies
+// a change, then kept in group processing, read back checked at the next start, the sizes
+// in the same file left as they were; anything but true or false reads as false, once said.
+TEST_F(KeptSizes, HighQualityBoxIsKeptOnlyWhenAChangeIsApplied) {
+  {
+    TProgram first(KeptSizesPath());
+    TForm2& form2 = first.Form2();
+    EXPECT_FALSE(form2.CheckBox8->isChecked());
+    EXPECT_FALSE(first.Form1().State().highQualityReduction);
+    EXPECT_EQ(first.Form1().CurrentTarget().filter, TResizeFilter::bilinear);
+    form2.SpeedButton2->click();
+    EXPECT_FALSE(std::filesystem::exists(path));
+    Add(first, "1080x2400");
+    form2.CheckBox8->setChecked(true);
+    form2.SpeedButton1->click(); // cancelled: neither the job nor the file see it
+    EXPECT_FALSE(first.Form1().State().highQualityReduction);
+    EXPECT_EQ(ReadText(path), "[resolutions]\nadded=1080x2400\n");
+    form2.CheckBox8->setChecked(true);
+    form2.SpeedButton2->click();
+    EXPECT_TRUE(first.Form1().State().highQualityReduction);
+    EXPECT_EQ(first.Form1().CurrentTarget().filter, TResizeFilter::lanczos3);
+    EXPECT_EQ(ReadText(path), "[processing]\nhigh_quality_reduction=true\n\n[resolutions]\nadded=1080x2400\n");
+    EXPECT_TRUE(first.errorBox.texts.empty());
+  }
+  {
+    TProgram second(KeptSizesPath());
+    EXPECT_TRUE(second.Form2().CheckBox8->isChecked());
+    EXPECT_TRUE(second.Form1().State().highQualityReduction);
+    EXPECT_TRUE(second.warnings.empty());
+    second.Form2().CheckBox8->setChecked(false);
+    second.Form2().SpeedButton2->click();
+    EXPECT_EQ(ReadText(path), "[processing]\nhigh_quality_reduction=false\n\n[resolutions]\nadded=1080x2400\n");
+  }
+  for (const char* bad : {"yes", "1", "TRUE", "true, false"}) {
+    SCOPED_TRACE(bad);
+    const std::string text = std::string("[processing]\nhigh_quality_reduction=") + bad + "\n";
+    WriteText(path, text);
+    TProgram program(KeptSizesPath());
+    EXPECT_FALSE(program.Form2().CheckBox8->isChecked());
+    EXPECT_FALSE(program.Form1().State().highQualityReduction);
+    EXPECT_EQ(program.warnings, (std::vector<std::string>{
+                                    "quarvelle: " + path +
+                                    ": processing/high_quality_reduction is neither true nor false; read as false"}));
+    EXPECT_EQ(ReadText(path), text);
+  }
 }
 
 } // namespace

@@ -152,7 +152,7 @@ TEST_F(SettingsWindow, ClickOnTheCaptionOfCheckBox1LeavesItAlone) {
 TEST_F(SettingsWindow, FocusOrderRunsThroughTheNamingBoxesThenSliderTurnListAndCheckBox1) {
   const std::vector<QWidget*> expected = {form2.CheckBox2, form2.CheckBox3, form2.CheckBox4, form2.CheckBox5,
                                           form2.CheckBox6, form2.Edit1,     form2.Edit2,     form2.TrackBar1,
-                                          form2.CheckBox7, form2.resol,     form2.CheckBox1};
+                                          form2.CheckBox7, form2.CheckBox8, form2.resol,     form2.CheckBox1};
   std::vector<QWidget*> chain;
   QWidget* widget = form2.CheckBox2;
   do {

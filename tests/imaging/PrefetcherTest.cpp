@@ -17,6 +17,7 @@
 using qv::TCropModel;
 using qv::TPixelImage;
 using qv::TPrefetcher;
+using qv::TResizeFilter;
 using qv::TTarget;
 using namespace qvtest;
 
@@ -281,6 +282,34 @@ TEST_F(PrefetcherTest, OpenfileLeavesTheSameStateAndErrorsWithPrefetch) {
     EXPECT_EQ(Open(previous, c.path, c.target, &other, &prepared), read);
     EXPECT_EQ(prepared.Width(), 0);
   }
+}
+
+// The filter travels with the request: a picture fitted with the one the open wants is
+// shown as it is, one fitted with the other is made again from the file read ahead, and
+// either way the open leaves what reading the file then leaves.
+TEST_F(PrefetcherTest, PicturesFittedWithAnotherFilterAreMadeAgain) {
+  const std::string previous = Jpeg("previous.jpg", {300, 200});
+  const std::string wide = Jpeg("wide.jpg", {640, 480});
+  const std::string turned = Tagged("turned.jpg", {.width = 301, .height = 97}, 6);
+  for (const std::string& path : {wide, turned})
+    for (const TResizeFilter wanted : {TResizeFilter::bilinear, TResizeFilter::lanczos3}) {
+      SCOPED_TRACE(path + (wanted == TResizeFilter::lanczos3 ? " lanczos3" : " bilinear"));
+      const TTarget target{176, 220, 0, true, wanted};
+      const TOutcome read = Open(previous, path, target, nullptr);
+      ASSERT_EQ(read.error, "");
+      for (const TResizeFilter fitted : {TResizeFilter::bilinear, TResizeFilter::lanczos3}) {
+        TPrefetcher prefetcher(kNoSettling);
+        prefetcher.Request(path, true, {176, 220, {60, 60}, 1, fitted});
+        prefetcher.Wait();
+        TPixelImage prepared;
+        EXPECT_EQ(Open(previous, path, target, &prefetcher, &prepared), read);
+        EXPECT_EQ(prefetcher.Hits(), 1);
+        EXPECT_EQ(prepared.Width() > 0, fitted == wanted);
+      }
+    }
+  // The two filters do give different pictures here.
+  EXPECT_NE(Open(previous, wide, {176, 220, 0, true, TResizeFilter::bilinear}, nullptr).pixels,
+            Open(previous, wide, {176, 220, 0, true, TResizeFilter::lanczos3}, nullptr).pixels);
 }
 
 TEST_F(PrefetcherTest, CancelAndDestructionDropWhatWasAskedFor) {

@@ -94,10 +94,16 @@ TEST_F(Batch, WritesWhatOnePhotoRunsWrite) {
       {{"--offset", "-5"}, "2"},
       {{"--offset", "250"}, "3"},
       {{"--no-orient", "--center"}, "2"},
+      {{"--center", "--filter", "lanczos3"}, "2"},
+      {{"--offset", "250", "--filter=lanczos3"}, "3"},
+      {{"--no-orient", "--offset", "-5", "--filter", "lanczos3"}, "1"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.frame) + " --jobs " + c.jobs);
-    const std::string out = dir / ("out" + c.jobs + std::to_string(c.frame.size()));
+    std::string name = "out" + c.jobs;
+    for (const std::string& arg : c.frame)
+      name += arg;
+    const std::string out = dir / name;
     std::vector<std::string> args = c.frame;
     for (const std::string& size : sizes)
       args.insert(args.end(), {"--size", size});

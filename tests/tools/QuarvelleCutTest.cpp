@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/LanczosResize.h"
 #include "imaging/Orientation.h"
 #include "imaging/SmoothResize.h"
 #include "support/FormatFiles.h"
@@ -59,6 +60,39 @@ TEST_F(QuarvelleCut, WritesCjpegsFileOfTheFramesRegion) {
   EXPECT_EQ(Difference(Cjpeg(cut, 70), ReadBytes(dir / "out.jpg")), "");
 }
 
+// --filter bilinear is the resize without the option, byte for byte; --filter lanczos3 shows
+// the Lanczos reduction of djpeg's picture and writes cjpeg's file of the frame's region of
+// it, the same whether the fitted picture is asked for or only the part under the frame is
+// made; turned photos too.
+TEST_F(QuarvelleCut, FilterChoosesTheResize) {
+  const std::string tall = Source("tall.jpg", 500, 1000);
+  WriteBytes(dir / "tagged.jpg", WithOrientation(MakeJpeg({1000, 500}), 6));
+  const std::vector<std::string> frame = {"--size", "240x320", "--offset", "100", "--compression", "10"};
+  auto cut = [&](std::vector<std::string> more, const std::string& source, const std::string& out) {
+    std::vector<std::string> args = frame;
+    args.insert(args.end(), more.begin(), more.end());
+    args.insert(args.end(), {source, dir / out});
+    const TRun run = Cut(args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "fit=width display=240x480 frame=0,100\n");
+    return ReadBytes(dir / out);
+  };
+  for (const std::string& source : {tall, dir / "tagged.jpg"}) {
+    SCOPED_TRACE(source);
+    EXPECT_EQ(cut({"--filter", "bilinear"}, source, "bilinear.jpg"), cut({}, source, "default.jpg"));
+    const Bytes framed = cut({"--filter", "lanczos3"}, source, "framed.jpg");
+    const Bytes whole = cut({"--filter=lanczos3", "--display-ppm", dir / "shown.ppm"}, source, "whole.jpg");
+    EXPECT_EQ(Difference(whole, framed), "");
+    const qv::TPixelImage shown = FromPnm(ReadBytes(dir / "shown.ppm"));
+    qv::TPixelImage expected;
+    qv::LanczosResize(240, 480, qv::Orient(Djpeg(source), source == tall ? 1 : 6), expected);
+    EXPECT_EQ(Difference(expected, shown), "");
+    const qv::TPixelImage region = MakeImage(240, 320, [&](int x, int y) { return shown.Pixel(x, y + 100); });
+    EXPECT_EQ(Difference(Cjpeg(region, 90), framed), "");
+    EXPECT_NE(framed, cut({}, source, "default.jpg"));
+  }
+}
+
 // The lettered squares tagged with each value in both byte orders: the line and the picture
 // shown are those of the photo turned upright, or as stored with --no-orient; the wallpaper
 // carries no EXIF block.
@@ -108,6 +142,8 @@ TEST_F(QuarvelleCut, WrongArgumentsShowTheUsage) {
       {"--size", "0x220", "a.jpg", "b.jpg"},
       {"--size", "176x220", "--offset", "1", "--center", "a.jpg", "b.jpg"},
       {"--size", "176x220", "--compression", "101", "a.jpg", "b.jpg"},
+      {"--size", "176x220", "--filter", "lanczos", "a.jpg", "b.jpg"},
+      {"--size", "176x220", "--filter", "a.jpg", "b.jpg"},
   };
   for (const auto& args : wrong) {
     TRun run = Cut(args);
@@ -118,6 +154,7 @@ TEST_F(QuarvelleCut, WrongArgumentsShowTheUsage) {
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("usage: quarvelle-cut --size WxH", 0), 0u);
   EXPECT_NE(help.out.find("  --no-orient "), std::string::npos);
+  EXPECT_NE(help.out.find("  --filter F "), std::string::npos);
 }
 
 // A HEIC stored turned, and a PNG, WebP and AVIF of the same squares: the cutter shows each

@@ -1,0 +1,46 @@
+#pragma once
+// The two sums of the Lanczos filter. LanczosResize.cpp holds them in SSE2 registers (every
+// x86-64 processor has them) and one value at a time elsewhere; LanczosAvx2.cpp builds them
+// for AVX2, chosen at run time, with the same integer results. Only builtins and plain
+// types are shared here, so that nothing compiled for a wider set is shared.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace qv::lanczos {
+
+// 8-bit pixels times 14-bit weights, rounded to the intermediate's 6 fraction bits; the
+// intermediate times the weights again, rounded to whole values. The rounding is the
+// arithmetic shift of the sum plus a half; the results are saturated to their type.
+inline constexpr int kWeightBits = 14;
+inline constexpr int kFractionBits = 6;
+inline constexpr int kFirstShift = kWeightBits - kFractionBits;
+inline constexpr int kSecondShift = kWeightBits + kFractionBits;
+
+// One axis's taps (see TLanczosAxis): destination pixel i reads counts[i] source pixels
+// from starts[i] on, with the weights at weights + i * stride, zeros after them up to a
+// multiple of sixteen.
+struct TTaps {
+  const int32_t* starts;
+  const int32_t* counts;
+  const int16_t* weights;
+  size_t stride;
+  int32_t size;
+};
+
+// Destination pixel i from the 16-bit three-value pixels of in, whose first is the source
+// pixel base, rounded by shift; in has six pixels to spare at its end.
+void AlongAvx2(const int16_t* in, int32_t base, const TTaps& taps, int shift, int16_t* out);
+void AlongAvx2(const int16_t* in, int32_t base, const TTaps& taps, int shift, uint8_t* out);
+// The pixels' three colours, one plane each, as 16-bit values.
+void PlanesAvx2(const uint8_t* in, size_t pixels, int16_t* const planes[3]);
+// The same from three planes of 16-bit values, one a colour, each with sixteen to spare;
+// the weights are taken sixteen at a time.
+void AlongPlanarAvx2(const int16_t* const planes[3], int32_t base, const TTaps& taps, int shift, int16_t* out);
+// out[e] for e < length: the sum of weights[k] times rows[k][e] over the n rows, rounded by shift.
+void AcrossAvx2(const uint8_t* const* rows, const int16_t* weights, int32_t n, size_t length, int shift,
+                int16_t* out);
+void AcrossAvx2(const int16_t* const* rows, const int16_t* weights, int32_t n, size_t length, int shift,
+                uint8_t* out);
+
+} // namespace qv::lanczos
