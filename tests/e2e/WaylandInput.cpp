@@ -153,9 +153,9 @@ class Session {
   }
 
   // "shift+ctrl+Right": modifier names before the keysym's name.
-  void Key(const std::string& spec) {
+  void Key(const std::string& chord) {
     xkb_mod_mask_t held = 0;
-    std::string rest = spec;
+    std::string rest = chord;
     for (auto plus = rest.find('+'); plus != std::string::npos && plus + 1 < rest.size(); plus = rest.find('+')) {
       held |= ModMask(rest.substr(0, plus));
       rest = rest.substr(plus + 1);
