@@ -575,13 +575,177 @@ private:
   std::exception_ptr workerError_;
 };
 
+// Large reductions go by way of smaller copies of the photo: a quarter of it, made from the
+// photo with this same filter, and halves of that, each made from the one before. A size is
+// made from the smallest copy that is still at least kLeastRest times as large on both
+// axes, so the last step always reduces by 2 to 4 and the copies' own filters keep all the
+// detail that step passes. The copies depend on the photo alone, never on the other sizes
+// asked for, so a size has the same bytes made alone or with others; and every size then
+// reads from a picture at most a quarter of the photo, which is what lets a batch of many
+// small sizes cost little more than one.
+constexpr int kFirstLevel = 2;
+constexpr int64_t kLeastRest = 2;
+
+TSize LevelSize(const TSize& photo, int level) {
+  const int64_t d = int64_t{1} << level;
+  return {static_cast<int32_t>((photo.width + d - 1) / d), static_cast<int32_t>((photo.height + d - 1) / d)};
+}
+
+// 0 for a size made from the photo itself.
+int LevelFor(const TSize& photo, const TSize& size) {
+  if (size.width < 1 || size.height < 1)
+    return 0;
+  int level = 0;
+  for (int k = kFirstLevel; k < 31; ++k) {
+    const TSize copy = LevelSize(photo, k);
+    if (copy.width < kLeastRest * size.width || copy.height < kLeastRest * size.height)
+      break;
+    level = k;
+  }
+  return level;
+}
+
+// The frame's part of a size clamped to it, as the sink takes it.
+TFrame Clamped(const TSize& size, const TFrame& frame) {
+  auto clamp = [](int64_t v, int32_t length) {
+    return static_cast<int32_t>(std::clamp<int64_t>(v, 0, std::max(length, 0)));
+  };
+  const int32_t left = clamp(frame.left, size.width), top = clamp(frame.top, size.height);
+  return {left, top, clamp(static_cast<int64_t>(frame.left) + frame.width, size.width) - left,
+          clamp(static_cast<int64_t>(frame.top) + frame.height, size.height) - top};
+}
+
+// The pixels of source that the frame of size reads.
+TFrame Reach(const TSize& source, const TSize& size, const TFrame& frame) {
+  const TFrame part = Clamped(size, frame);
+  if (part.width == 0 || part.height == 0)
+    return {};
+  const TLanczosAxis x(source.width, size.width, part.left, part.left + part.width);
+  const TLanczosAxis y(source.height, size.height, part.top, part.top + part.height);
+  return {x.Lowest(), y.Lowest(), x.Highest() - x.Lowest() + 1, y.Highest() - y.Lowest() + 1};
+}
+
+TFrame Union(const TFrame& a, const TFrame& b) {
+  if (a.width == 0 || a.height == 0)
+    return b;
+  if (b.width == 0 || b.height == 0)
+    return a;
+  const int32_t left = std::min(a.left, b.left), top = std::min(a.top, b.top);
+  return {left, top, std::max(a.left + a.width, b.left + b.width) - left,
+          std::max(a.top + a.height, b.top + b.height) - top};
+}
+
+// The photo's rows go to the sizes made from it and to the first copy, if any size needs
+// one; once they are done, each copy is filtered in turn for its sizes and the next copy.
+class TCascadeSink : public IRowSink {
+public:
+  TCascadeSink(const std::vector<TSize>& sizes, const std::function<void()>& everyRow,
+               const std::vector<TFrame>* frames, int orientation, bool helper)
+      : sizes_(sizes), everyRow_(everyRow), orientation_(orientation), helper_(helper) {
+    for (size_t i = 0; i < sizes.size(); ++i)
+      frames_.push_back(frames ? (*frames)[i] : TFrame{0, 0, sizes[i].width, sizes[i].height});
+  }
+
+  void Start(int32_t width, int32_t height) override {
+    photo_ = OrientedSize(width, height, orientation_);
+    levels_.assign(sizes_.size(), 0);
+    deepest_ = 0;
+    if (width >= 1 && height >= 1)
+      for (size_t i = 0; i < sizes_.size(); ++i)
+        deepest_ = std::max(deepest_, levels_[i] = LevelFor(photo_, sizes_[i]));
+    // What of each copy is read, from the smallest up.
+    needs_.assign(static_cast<size_t>(deepest_) + 1, TFrame{});
+    for (int k = deepest_; k >= kFirstLevel; --k) {
+      TFrame& need = needs_[static_cast<size_t>(k)];
+      for (size_t i = 0; i < sizes_.size(); ++i)
+        if (levels_[i] == k)
+          need = Union(need, Reach(LevelSize(photo_, k), sizes_[i], frames_[i]));
+      if (k < deepest_)
+        need = Union(need, Reach(LevelSize(photo_, k), LevelSize(photo_, k + 1), needs_[static_cast<size_t>(k) + 1]));
+    }
+    std::vector<TSize> sizes;
+    std::vector<TFrame> frames;
+    Gather(0, sizes, frames);
+    first_.emplace(sizes, everyRow_, &frames, orientation_, helper_);
+    first_->Start(width, height);
+  }
+
+  bool Columns(int32_t& first, int32_t& count) const override { return first_->Columns(first, count); }
+  uint8_t* RowFor(int32_t y) override { return first_->RowFor(y); }
+  void Filled(int32_t y) override { first_->Filled(y); }
+
+  std::vector<TResized> Results() {
+    std::vector<TResized> results(sizes_.size());
+    std::vector<TResized> made = first_->Results();
+    first_.reset();
+    for (int k = 0; k <= deepest_; k = k == 0 ? kFirstLevel : k + 1) {
+      if (k > 0) {
+        // made holds the copy at level k last.
+        TResized copy = std::move(made.back());
+        if (copy.error) {
+          for (size_t i = 0; i < sizes_.size(); ++i)
+            if (levels_[i] >= k)
+              results[i].error = copy.error;
+          break;
+        }
+        std::vector<TSize> sizes;
+        std::vector<TFrame> frames;
+        Gather(k, sizes, frames);
+        TLanczosSink sink(sizes, {}, &frames, 1);
+        const TSize whole = LevelSize(photo_, k);
+        sink.Start(whole.width, whole.height);
+        const size_t bytes = static_cast<size_t>(copy.picture.Width()) * 3;
+        for (int32_t y = 0; y < whole.height; ++y) {
+          uint8_t* row = sink.RowFor(y);
+          // Only the part any filter reads was made; the rest of the row is never read.
+          if (const int32_t in = y - copy.top; in >= 0 && in < copy.picture.Height() && bytes > 0)
+            std::memcpy(row + static_cast<size_t>(copy.left) * 3, copy.picture.ScanLine(in), bytes);
+          sink.Filled(y);
+        }
+        made = sink.Results();
+      }
+      size_t at = 0;
+      for (size_t i = 0; i < sizes_.size(); ++i)
+        if (levels_[i] == k)
+          results[i] = std::move(made[at++]);
+    }
+    return results;
+  }
+
+private:
+  // The sizes made from level k, then the next copy if it is wanted.
+  void Gather(int k, std::vector<TSize>& sizes, std::vector<TFrame>& frames) const {
+    for (size_t i = 0; i < sizes_.size(); ++i)
+      if (levels_[i] == k) {
+        sizes.push_back(sizes_[i]);
+        frames.push_back(frames_[i]);
+      }
+    const int next = k == 0 ? kFirstLevel : k + 1;
+    if (next <= deepest_) {
+      sizes.push_back(LevelSize(photo_, next));
+      frames.push_back(needs_[static_cast<size_t>(next)]);
+    }
+  }
+
+  const std::vector<TSize> sizes_;
+  std::vector<TFrame> frames_;
+  const std::function<void()> everyRow_;
+  const int orientation_;
+  const bool helper_;
+  TSize photo_;
+  std::vector<int> levels_;
+  int deepest_ = 0;
+  std::vector<TFrame> needs_;
+  std::optional<TLanczosSink> first_;
+};
+
 } // namespace
 
 std::vector<TResized> DecodeLanczos(const TJPEGData& data, const std::vector<TSize>& sizes,
                                     const std::function<void()>& everyRow, const std::vector<TFrame>* frames,
                                     int orientation, bool helper) {
   try {
-    TLanczosSink sink(sizes, everyRow, frames, orientation, helper);
+    TCascadeSink sink(sizes, everyRow, frames, orientation, helper);
     DecodeRows(data, sink);
     return sink.Results();
   } catch (const std::bad_alloc&) {
@@ -597,7 +761,7 @@ void LanczosResize(int32_t dw, int32_t dh, const TPixelImage& source, TPixelImag
   if (source.Width() < 1 || source.Height() < 1 || dw < 0 || dh < 0)
     throw EInvalidGraphicOperation();
   try {
-    TLanczosSink sink({TSize{dw, dh}}, {}, nullptr, 1);
+    TCascadeSink sink({TSize{dw, dh}}, {}, nullptr, 1, false);
     sink.Start(source.Width(), source.Height());
     const size_t rowBytes = static_cast<size_t>(source.Width()) * 3;
     for (int32_t y = 0; y < source.Height(); ++y) {
