@@ -27,18 +27,16 @@ template <typename TOut>
 void Along(const int16_t* in, int32_t base, const TTaps& taps, int shift, TOut* out) {
   const __m256i spread = _mm256_setr_epi32(0, 1, 2, 3, 3, 4, 5, 6);
   const __m256i interleave = _mm256_broadcastsi128_si256(_mm_setr_epi8(0, 1, 6, 7, 2, 3, 8, 9, 4, 5, 10, 11, -1, -1, -1, -1));
-  const __m256i pairs = _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1);
   const __m128i half = _mm_set1_epi32(1 << (shift - 1));
   for (int32_t i = 0; i < taps.size; ++i, out += 3) {
     const int16_t* p = in + static_cast<ptrdiff_t>(taps.starts[i] - base) * 3;
-    const int16_t* w = taps.weights + static_cast<size_t>(i) * taps.stride;
+    const int32_t* w = taps.pairs + static_cast<size_t>(i) * taps.pairStride;
     const int32_t n = taps.counts[i];
     __m256i sum = _mm256_setzero_si256();
-    for (int32_t k = 0; k < n; k += 4, p += 12) {
+    for (int32_t k = 0; k < n; k += 4, p += 12, w += 8) {
       const __m256i values = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
       const __m256i four = _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(values, spread), interleave);
-      const __m256i weights = _mm256_permutevar8x32_epi32(
-          _mm256_castsi128_si256(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(w + k))), pairs);
+      const __m256i weights = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w));
       sum = _mm256_add_epi32(sum, _mm256_madd_epi16(four, weights));
     }
     __m128i total = _mm_add_epi32(_mm256_castsi256_si128(sum), _mm256_extracti128_si256(sum, 1));

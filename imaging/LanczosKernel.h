@@ -19,12 +19,16 @@ inline constexpr int kSecondShift = kWeightBits + kFractionBits;
 
 // One axis's taps (see TLanczosAxis): destination pixel i reads counts[i] source pixels
 // from starts[i] on, with the weights at weights + i * stride, zeros after them up to a
-// multiple of sixteen.
+// multiple of sixteen; pairs + i * pairStride holds them as the AVX2 sums of three-value
+// pixels take them, four taps in eight 32-bit values: the first two taps' weights side by
+// side four times, then the next two's.
 struct TTaps {
   const int32_t* starts;
   const int32_t* counts;
   const int16_t* weights;
   size_t stride;
+  const int32_t* pairs;
+  size_t pairStride;
   int32_t size;
 };
 

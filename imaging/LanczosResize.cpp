@@ -6,11 +6,15 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <new>
 #include <numbers>
 #include <optional>
 #include <system_error>
 #include <thread>
+#include <tuple>
 #include <utility>
 
 #include "JPEGImage.h"
@@ -29,8 +33,11 @@ double Lanczos3(double t) {
     return 1;
   if (std::fabs(t) >= 3)
     return 0;
+  // sin p = s (3 - 4 s^2) with s = sin(p / 3): one sine a tap, for the many a large
+  // reduction's weights take.
   const double p = std::numbers::pi * t;
-  return 3 * std::sin(p) * std::sin(p / 3) / (p * p);
+  const double s = std::sin(p / 3);
+  return 3 * s * s * (3 - 4 * s * s) / (p * p);
 }
 
 TLanczosAxis::TLanczosAxis(int32_t source, int32_t destination, int32_t first, int32_t last, bool mirrored) {
@@ -96,6 +103,17 @@ TLanczosAxis::TLanczosAxis(int32_t source, int32_t destination, int32_t first, i
   weights_.assign(outputs * stride_, 0);
   for (size_t i = 0; i < outputs; ++i)
     std::copy(all[i].begin(), all[i].end(), weights_.begin() + static_cast<ptrdiff_t>(i * stride_));
+  const size_t groups = (static_cast<size_t>(maxCount_) + 3) / 4;
+  pairStride_ = groups * 8;
+  pairs_.assign(outputs * pairStride_, 0);
+  for (size_t i = 0; i < outputs; ++i)
+    for (size_t g = 0; g < groups; ++g)
+      for (size_t half = 0; half < 2; ++half) {
+        const int16_t* w = weights_.data() + i * stride_ + g * 4 + half * 2;
+        const int32_t pair = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint16_t>(w[0])) |
+                                                  static_cast<uint32_t>(static_cast<uint16_t>(w[1])) << 16);
+        std::fill_n(pairs_.begin() + static_cast<ptrdiff_t>(i * pairStride_ + g * 8 + half * 4), 4, pair);
+      }
 }
 
 namespace {
@@ -227,6 +245,34 @@ bool Planar(const TLanczosAxis& axis) {
 #endif
 }
 
+// An axis is the same for every photo of one size and for every size of a batch that
+// reads the same copy, and its sines are much of what a small size costs; so axes are
+// made once and shared, up to kKeptAxisBytes of them.
+constexpr size_t kKeptAxisBytes = size_t{64} << 20;
+
+std::shared_ptr<const TLanczosAxis> SharedAxis(int32_t source, int32_t destination, int32_t first, int32_t last,
+                                               bool mirrored = false) {
+  using TKey = std::tuple<int32_t, int32_t, int32_t, int32_t, bool>;
+  static std::mutex mutex;
+  static std::map<TKey, std::shared_ptr<const TLanczosAxis>> kept;
+  static size_t keptBytes = 0;
+  const TKey key{source, destination, first, last, mirrored};
+  {
+    const std::lock_guard lock(mutex);
+    if (const auto it = kept.find(key); it != kept.end())
+      return it->second;
+  }
+  auto axis = std::make_shared<const TLanczosAxis>(source, destination, first, last, mirrored);
+  const std::lock_guard lock(mutex);
+  if (keptBytes + axis->Bytes() > kKeptAxisBytes) {
+    kept.clear();
+    keptBytes = 0;
+  }
+  if (kept.emplace(key, axis).second)
+    keptBytes += axis->Bytes();
+  return axis;
+}
+
 template <typename TOut>
 void Along(const int16_t* in, int32_t base, const TLanczosAxis& axis, int shift, TOut* out) {
 #if defined(__x86_64__)
@@ -305,11 +351,11 @@ public:
           continue;
         // along: the pixels of one decoded row; across: from one decoded row to the next.
         if (!columns_) {
-          part.along.emplace(turned.width, part.dw, part.firstColumn, part.lastColumn, mirrored);
-          part.across.emplace(turned.height, part.dh, part.firstRow, part.lastRow, reversed);
+          part.along = SharedAxis(turned.width, part.dw, part.firstColumn, part.lastColumn, mirrored);
+          part.across = SharedAxis(turned.height, part.dh, part.firstRow, part.lastRow, reversed);
         } else {
-          part.along.emplace(turned.height, part.dh, part.firstRow, part.lastRow, mirrored);
-          part.across.emplace(turned.width, part.dw, part.firstColumn, part.lastColumn, reversed);
+          part.along = SharedAxis(turned.height, part.dh, part.firstRow, part.lastRow, mirrored);
+          part.across = SharedAxis(turned.width, part.dw, part.firstColumn, part.lastColumn, reversed);
         }
         const TLanczosAxis& across = *part.across;
         // Lines are made as soon as the last decoded row they read has come; the band must
@@ -456,7 +502,7 @@ private:
     int32_t firstColumn = 0, lastColumn = 0, firstRow = 0, lastRow = 0;
     bool whole = false;
     std::exception_ptr error;
-    std::optional<TLanczosAxis> along, across;
+    std::shared_ptr<const TLanczosAxis> along, across;
     // The destination lines across in the order they become ready, and when each does.
     std::vector<int32_t> order;
     std::vector<int32_t> readyAt;
@@ -620,9 +666,9 @@ TFrame Reach(const TSize& source, const TSize& size, const TFrame& frame) {
   const TFrame part = Clamped(size, frame);
   if (part.width == 0 || part.height == 0)
     return {};
-  const TLanczosAxis x(source.width, size.width, part.left, part.left + part.width);
-  const TLanczosAxis y(source.height, size.height, part.top, part.top + part.height);
-  return {x.Lowest(), y.Lowest(), x.Highest() - x.Lowest() + 1, y.Highest() - y.Lowest() + 1};
+  const auto x = SharedAxis(source.width, size.width, part.left, part.left + part.width);
+  const auto y = SharedAxis(source.height, size.height, part.top, part.top + part.height);
+  return {x->Lowest(), y->Lowest(), x->Highest() - x->Lowest() + 1, y->Highest() - y->Lowest() + 1};
 }
 
 TFrame Union(const TFrame& a, const TFrame& b) {

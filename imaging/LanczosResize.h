@@ -47,16 +47,27 @@ public:
   // Count(i) weights, then zeros up to a multiple of four, so that taps can be taken two
   // or four at a time.
   const int16_t* Weights(int32_t i) const { return weights_.data() + static_cast<size_t>(i) * stride_; }
+  // The same weights four taps at a time as the AVX2 sums take them: two pairs, each
+  // repeated four times.
+  const int32_t* Pairs(int32_t i) const { return pairs_.data() + static_cast<size_t>(i) * pairStride_; }
   // The source pixels any of the destination pixels reads.
   int32_t Lowest() const { return lowest_; }
   int32_t Highest() const { return highest_; }
   int32_t MaxCount() const { return maxCount_; }
-  lanczos::TTaps Taps() const { return {starts_.data(), counts_.data(), weights_.data(), stride_, Size()}; }
+  // What it holds, about.
+  size_t Bytes() const {
+    return (starts_.size() + counts_.size() + pairs_.size()) * 4 + weights_.size() * 2;
+  }
+  lanczos::TTaps Taps() const {
+    return {starts_.data(), counts_.data(), weights_.data(), stride_, pairs_.data(), pairStride_, Size()};
+  }
 
 private:
   std::vector<int32_t> starts_, counts_;
   std::vector<int16_t> weights_;
   size_t stride_ = 0;
+  std::vector<int32_t> pairs_;
+  size_t pairStride_ = 0;
   int32_t lowest_ = 0, highest_ = -1, maxCount_ = 0;
 };
 
