@@ -20,6 +20,30 @@ inline void Put(int32_t v, uint8_t* out) {
   *out = static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
 }
 
+// The three sums in the low values of v, saturated to the output's type in the registers.
+// All but the last pixel of a line are stored four values wide, the fourth overwritten by
+// the next pixel's first.
+inline void PutThree(__m128i v, int16_t* out, bool last) {
+  const __m128i values = _mm_packs_epi32(v, v);
+  if (!last) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), values);
+    return;
+  }
+  const uint64_t all = static_cast<uint64_t>(_mm_cvtsi128_si64(values));
+  for (int c = 0; c < 3; ++c)
+    out[c] = static_cast<int16_t>(all >> (16 * c));
+}
+inline void PutThree(__m128i v, uint8_t* out, bool last) {
+  const __m128i values = _mm_packs_epi32(v, v);
+  const uint32_t bytes = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(values, values)));
+  if (!last) {
+    std::memcpy(out, &bytes, sizeof bytes);
+    return;
+  }
+  for (int c = 0; c < 3; ++c)
+    out[c] = static_cast<uint8_t>(bytes >> (8 * c));
+}
+
 // Four taps a step: the 16 values from the first tap's pixel on are spread so that each
 // 128-bit half holds two pixels, interleaved value by value, and each pair of values is
 // multiplied by its two weights; the halves are added at the end.
@@ -41,10 +65,7 @@ void Along(const int16_t* in, int32_t base, const TTaps& taps, int shift, TOut* 
     }
     __m128i total = _mm_add_epi32(_mm256_castsi256_si128(sum), _mm256_extracti128_si256(sum, 1));
     total = _mm_srai_epi32(_mm_add_epi32(total, half), shift);
-    int32_t values[4];
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(values), total);
-    for (int c = 0; c < 3; ++c)
-      Put(values[c], out + c);
+    PutThree(total, out, i + 1 == taps.size);
   }
 }
 
