@@ -268,3 +268,82 @@ TEST(LanczosResize, EverySizesPartOfATurnedDecode) {
         qvtest::TJpegKind{.width = 301, .height = 203, .fullChroma = true, .quality = 85}})
     EverySizesPartOf(qvtest::MakeJpeg(kind));
 }
+
+// Large reductions are made by way of smaller copies of the picture, yet the result stays
+// Lanczos-3 applied to the picture itself, worked here in double precision straight from
+// the kernel's formula: on a picture whose detail the fitted sizes can show, within three
+// levels (near the edges, where each copy takes its own edge pixels) and a third of one on
+// average, so also with the centres where the formula puts them (a copy off by half its
+// pixel would move these stripes by about four levels everywhere).
+TEST(LanczosResize, LargeReductionsKeepToTheKernelAppliedDirectly) {
+  const int32_t sw = 960, sh = 720;
+  auto value = [](double x, double y, int c) {
+    const double tau = 2 * std::acos(-1.0);
+    return 128 + 60 * std::sin(tau * x / 173 + c) + 40 * std::cos(tau * (x + 2 * y) / 251 - c);
+  };
+  const TPixelImage source = MakeImage(sw, sh, [&](int x, int y) {
+    return TBGR{static_cast<uint8_t>(std::lround(value(x, y, 0))), static_cast<uint8_t>(std::lround(value(x, y, 1))),
+                static_cast<uint8_t>(std::lround(value(x, y, 2)))};
+  });
+  auto kernel = [](double t) {
+    const double pi = std::acos(-1.0);
+    if (t == 0)
+      return 1.0;
+    if (std::fabs(t) >= 3)
+      return 0.0;
+    return std::sin(pi * t) / (pi * t) * std::sin(pi * t / 3) / (pi * t / 3);
+  };
+  // The normalised weights of destination pixel x, by source pixel, edges clamped.
+  auto weights = [&](int32_t s, int32_t d, int32_t x) {
+    std::vector<double> w(static_cast<size_t>(s), 0.0);
+    const double r = static_cast<double>(s) / d, stretch = std::max(r, 1.0);
+    const double centre = (x + 0.5) * r - 0.5;
+    double sum = 0;
+    for (int32_t k = static_cast<int32_t>(std::ceil(centre - 3 * stretch));
+         k <= static_cast<int32_t>(std::floor(centre + 3 * stretch)); ++k) {
+      const double v = kernel((k - centre) / stretch);
+      w[static_cast<size_t>(std::clamp(k, 0, s - 1))] += v;
+      sum += v;
+    }
+    for (double& v : w)
+      v /= sum;
+    return w;
+  };
+  for (auto [dw, dh] : {std::pair{48, 36}, std::pair{120, 90}, std::pair{100, 40}, std::pair{30, 20}, std::pair{24, 18}}) {
+    SCOPED_TRACE(std::to_string(dw) + "x" + std::to_string(dh));
+    const TPixelImage out = Resized(source, dw, dh);
+    ASSERT_EQ(out.Width(), dw);
+    ASSERT_EQ(out.Height(), dh);
+    int worst = 0;
+    double total = 0;
+    for (int32_t y = 0; y < dh; ++y) {
+      const std::vector<double> wy = weights(sh, dh, y);
+      for (int32_t x = 0; x < dw; ++x) {
+        const std::vector<double> wx = weights(sw, dw, x);
+        double sums[3] = {0, 0, 0};
+        for (int32_t sy = 0; sy < sh; ++sy) {
+          if (wy[static_cast<size_t>(sy)] == 0)
+            continue;
+          for (int32_t sx = 0; sx < sw; ++sx) {
+            const double w = wy[static_cast<size_t>(sy)] * wx[static_cast<size_t>(sx)];
+            if (w == 0)
+              continue;
+            const TBGR p = source.Pixel(sx, sy);
+            sums[0] += w * p.b;
+            sums[1] += w * p.g;
+            sums[2] += w * p.r;
+          }
+        }
+        const TBGR got = out.Pixel(x, y);
+        const int values[3] = {got.b, got.g, got.r};
+        for (int c = 0; c < 3; ++c) {
+          const int difference = std::abs(values[c] - static_cast<int>(std::lround(std::clamp(sums[c], 0.0, 255.0))));
+          worst = std::max(worst, difference);
+          total += difference;
+        }
+      }
+    }
+    EXPECT_LE(worst, 3);
+    EXPECT_LE(total / (dw * dh * 3), 0.35);
+  }
+}
