@@ -205,4 +205,95 @@ void AcrossAvx2(const int16_t* const* rows, const int16_t* weights, int32_t n, s
   Rest(rows, weights, n, e, length, shift, out);
 }
 
+namespace {
+
+// Sixteen rows of sixteen 16-bit values to the sixteen columns, in four rounds of unpacks:
+// pairs of rows, then fours, eights, and the two halves of the registers.
+void Transpose16(const __m256i in[16], __m256i out[16]) {
+  __m256i a[16], b[16], c[16];
+  // a[2i + h]: rows 2i and 2i + 1, columns 4h .. 4h + 3 (and 8 more in the high half).
+  for (int i = 0; i < 8; ++i) {
+    a[2 * i] = _mm256_unpacklo_epi16(in[2 * i], in[2 * i + 1]);
+    a[2 * i + 1] = _mm256_unpackhi_epi16(in[2 * i], in[2 * i + 1]);
+  }
+  // b[4q + 2h + m]: rows 4q .. 4q + 3, columns 4h + 2m and 4h + 2m + 1.
+  for (int q = 0; q < 4; ++q)
+    for (int h = 0; h < 2; ++h) {
+      b[4 * q + 2 * h] = _mm256_unpacklo_epi32(a[4 * q + h], a[4 * q + 2 + h]);
+      b[4 * q + 2 * h + 1] = _mm256_unpackhi_epi32(a[4 * q + h], a[4 * q + 2 + h]);
+    }
+  // c[8o + column]: rows 8o .. 8o + 7 of a column below 8 (and of column + 8 in the high half).
+  for (int o = 0; o < 2; ++o)
+    for (int hm = 0; hm < 4; ++hm) {
+      c[8 * o + 2 * hm] = _mm256_unpacklo_epi64(b[8 * o + hm], b[8 * o + 4 + hm]);
+      c[8 * o + 2 * hm + 1] = _mm256_unpackhi_epi64(b[8 * o + hm], b[8 * o + 4 + hm]);
+    }
+  for (int column = 0; column < 8; ++column) {
+    out[column] = _mm256_permute2x128_si256(c[column], c[8 + column], 0x20);
+    out[column + 8] = _mm256_permute2x128_si256(c[column], c[8 + column], 0x31);
+  }
+}
+
+} // namespace
+
+void TransposeLinesAvx2(const int16_t* lines, size_t stride, size_t length, int16_t* t) {
+  size_t s = 0;
+  __m256i in[16], out[16];
+  for (; s + 16 <= length; s += 16) {
+    for (size_t l = 0; l < 16; ++l)
+      in[l] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lines + l * stride + s));
+    Transpose16(in, out);
+    for (size_t k = 0; k < 16; ++k)
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(t + (s + k) * 16), out[k]);
+  }
+  for (; s < length; ++s)
+    for (size_t l = 0; l < 16; ++l)
+      t[s * 16 + l] = lines[l * stride + s];
+}
+
+// Each colour of each pixel for all sixteen lines at once: two taps a step, their values
+// interleaved line by line, times the two weights.
+void AlongLinesAvx2(const int16_t* t, int32_t base, const TTaps& taps, int shift, int16_t* out) {
+  const __m256i round = _mm256_set1_epi32(1 << (shift - 1));
+  for (int32_t i = 0; i < taps.size; ++i) {
+    const int16_t* w = taps.weights + static_cast<size_t>(i) * taps.stride;
+    const int32_t n = taps.counts[i];
+    const int16_t* first = t + static_cast<size_t>(taps.starts[i] - base) * 3 * 16;
+    for (int c = 0; c < 3; ++c, out += 16) {
+      __m256i low = _mm256_setzero_si256(), high = low;
+      const int16_t* p = first + c * 16;
+      for (int32_t k = 0; k < n; k += 2, p += 2 * 3 * 16) {
+        int32_t pair;
+        std::memcpy(&pair, w + k, sizeof pair);
+        const __m256i weights = _mm256_set1_epi32(pair);
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 3 * 16));
+        low = _mm256_add_epi32(low, _mm256_madd_epi16(_mm256_unpacklo_epi16(a, b), weights));
+        high = _mm256_add_epi32(high, _mm256_madd_epi16(_mm256_unpackhi_epi16(a, b), weights));
+      }
+      // Lines 0-3 and 8-11 in low, 4-7 and 12-15 in high: packed, they are in order.
+      low = _mm256_srai_epi32(_mm256_add_epi32(low, round), shift);
+      high = _mm256_srai_epi32(_mm256_add_epi32(high, round), shift);
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_packs_epi32(low, high));
+    }
+  }
+}
+
+void LinesOutAvx2(const int16_t* block, size_t length, int32_t count, uint8_t* const* rows) {
+  size_t s = 0;
+  __m256i in[16], out[16];
+  for (; s + 16 <= length; s += 16) {
+    for (size_t k = 0; k < 16; ++k)
+      in[k] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + (s + k) * 16));
+    Transpose16(in, out);
+    for (int32_t l = 0; l < count; ++l) {
+      const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(out[l], out[l]), 0x08);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(rows[l] + s), _mm256_castsi256_si128(bytes));
+    }
+  }
+  for (; s < length; ++s)
+    for (int32_t l = 0; l < count; ++l)
+      Put(block[s * 16 + static_cast<size_t>(l)], rows[l] + s);
+}
+
 } // namespace qv::lanczos

@@ -36,6 +36,15 @@ struct TTaps {
 // pixel base, rounded by shift; in has six pixels to spare at its end.
 void AlongAvx2(const int16_t* in, int32_t base, const TTaps& taps, int shift, int16_t* out);
 void AlongAvx2(const int16_t* in, int32_t base, const TTaps& taps, int shift, uint8_t* out);
+// Sixteen lines at once. TransposeLinesAvx2 turns the first length values of the sixteen
+// lines at lines + l * stride into t[s * 16 + l]; AlongLinesAvx2 filters such a block along
+// its pixels (three values each, the first the source pixel base) into out[(i * 3 + c) * 16
+// + l], each sum rounded by shift and saturated to 16 bits; t holds a pixel to spare at its
+// end. LinesOutAvx2 writes such a block's first length values of the first count lines to
+// rows[l], saturated to 0..255.
+void TransposeLinesAvx2(const int16_t* lines, size_t stride, size_t length, int16_t* t);
+void AlongLinesAvx2(const int16_t* t, int32_t base, const TTaps& taps, int shift, int16_t* out);
+void LinesOutAvx2(const int16_t* block, size_t length, int32_t count, uint8_t* const* rows);
 // The pixels' three colours, one plane each, as 16-bit values.
 void PlanesAvx2(const uint8_t* in, size_t pixels, int16_t* const planes[3]);
 // The same from three planes of 16-bit values, one a colour, each with sixteen to spare;

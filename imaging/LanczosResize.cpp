@@ -305,6 +305,7 @@ void Across(const TIn* const* rows, const int16_t* weights, int32_t n, size_t le
 class TLanczosSink : public IRowSink {
 public:
   static constexpr int32_t kHelperSlack = 48;
+  static constexpr int32_t kLines = 16;
 
   TLanczosSink(const std::vector<TSize>& sizes, const std::function<void()>& everyRow,
                const std::vector<TFrame>* frames, int orientation, bool helper = false)
@@ -375,6 +376,18 @@ public:
         const int32_t span = part.along->Highest() - part.along->Lowest() + 1;
         // Six pixels to spare past the end, for taps read four at a time, sixteen values each.
         part.line.assign((static_cast<size_t>(span) + 6) * 3, 0);
+#if defined(__x86_64__)
+        // With AVX2 the lines are filtered along sixteen at a time, each value of a pixel
+        // for all of them in one register, so that a pixel's sums are not gathered one by one.
+        if (!columns_ && HasAvx2()) {
+          const size_t length = static_cast<size_t>(span) * 3;
+          part.lines.assign(length * kLines, 0);
+          part.block.assign((length + 3) * kLines, 0);
+          part.lineSums.assign(static_cast<size_t>(part.along->Size()) * 3 * kLines, 0);
+          part.blockRows.assign(kLines, 0);
+          part.outRows.assign(kLines, nullptr);
+        }
+#endif
         if (columns_ && Planar(*part.along)) {
           // Three planes, each with sixteen values to spare.
           part.planeStride = static_cast<size_t>(span) + 16;
@@ -514,6 +527,12 @@ private:
     size_t planeStride = 0;
     std::vector<const uint8_t*> rows;     // the rows of one window, for the sums across
     std::vector<const int16_t*> sumRows;
+    // Rows filtered along sixteen at a time: the lines filtered across so far, the same
+    // turned value by value, its sums along, and the result's rows they go to.
+    std::vector<int16_t> lines, block, lineSums;
+    std::vector<int32_t> blockRows;
+    std::vector<uint8_t*> outRows;
+    int32_t blockLines = 0;
     TPixelImage result;
   };
 
@@ -591,12 +610,36 @@ private:
         const size_t offset = static_cast<size_t>(along.Lowest()) * 3;
         for (int32_t k = 0; k < count; ++k)
           part.rows[static_cast<size_t>(k)] = Held(start + k) + offset;
-        Across(part.rows.data(), across.Weights(j), count,
-                        static_cast<size_t>(along.Highest() - along.Lowest() + 1) * 3, kFirstShift,
-                        part.line.data());
-        Along(part.line.data(), along.Lowest(), along, kSecondShift, out);
+        const size_t length = static_cast<size_t>(along.Highest() - along.Lowest() + 1) * 3;
+        if (!part.lines.empty()) {
+          Across(part.rows.data(), across.Weights(j), count, length, kFirstShift,
+                 part.lines.data() + static_cast<size_t>(part.blockLines) * length);
+          part.blockRows[static_cast<size_t>(part.blockLines++)] = j;
+          if (part.blockLines == kLines || part.next + 1 == part.order.size())
+            AlongLines(part);
+        } else {
+          Across(part.rows.data(), across.Weights(j), count, length, kFirstShift, part.line.data());
+          Along(part.line.data(), along.Lowest(), along, kSecondShift, out);
+        }
       }
     }
+  }
+
+  // The lines gathered so far filtered along at once, into their rows of the result.
+  void AlongLines(TPart& part) {
+#if defined(__x86_64__)
+    const TLanczosAxis& along = *part.along;
+    const size_t length = static_cast<size_t>(along.Highest() - along.Lowest() + 1) * 3;
+    lanczos::TransposeLinesAvx2(part.lines.data(), length, length, part.block.data());
+    lanczos::AlongLinesAvx2(part.block.data(), along.Lowest(), along.Taps(), kSecondShift, part.lineSums.data());
+    for (int32_t l = 0; l < part.blockLines; ++l)
+      part.outRows[static_cast<size_t>(l)] = part.result.ScanLine(part.blockRows[static_cast<size_t>(l)]);
+    lanczos::LinesOutAvx2(part.lineSums.data(), static_cast<size_t>(along.Size()) * 3, part.blockLines,
+                          part.outRows.data());
+#else
+    (void)part;
+#endif
+    part.blockLines = 0;
   }
 
   // A copy: the sink may be made from a temporary.
