@@ -291,6 +291,16 @@ void Across(const TIn* const* rows, const int16_t* weights, int32_t n, size_t le
   AcrossSse2(rows, weights, n, length, shift, out);
 }
 
+// The frame's part of a size clamped to it, as each size's part is made and read.
+TFrame Clamped(const TSize& size, const TFrame& frame) {
+  auto clamp = [](int64_t v, int32_t length) {
+    return static_cast<int32_t>(std::clamp<int64_t>(v, 0, std::max(length, 0)));
+  };
+  const int32_t left = clamp(frame.left, size.width), top = clamp(frame.top, size.height);
+  return {left, top, clamp(static_cast<int64_t>(frame.left) + frame.width, size.width) - left,
+          clamp(static_cast<int64_t>(frame.top) + frame.height, size.height) - top};
+}
+
 // Filters a decoder's rows for every size as they come, holding a band of them rather than
 // the picture: as many rows as the widest window reaches over. The sums of each output pixel
 // are taken in the turned picture's order, down its columns first into the intermediate, then
@@ -318,13 +328,11 @@ public:
       part.dh = sizes[i].height;
       const TFrame whole{0, 0, part.dw, part.dh};
       const TFrame& frame = frames ? (*frames)[i] : whole;
-      auto clamp = [](int64_t v, int32_t size) {
-        return static_cast<int32_t>(std::clamp<int64_t>(v, 0, std::max(size, 0)));
-      };
-      part.firstColumn = clamp(frame.left, part.dw);
-      part.lastColumn = clamp(static_cast<int64_t>(frame.left) + frame.width, part.dw);
-      part.firstRow = clamp(frame.top, part.dh);
-      part.lastRow = clamp(static_cast<int64_t>(frame.top) + frame.height, part.dh);
+      const TFrame kept = Clamped(TSize{part.dw, part.dh}, frame);
+      part.firstColumn = kept.left;
+      part.lastColumn = kept.left + kept.width;
+      part.firstRow = kept.top;
+      part.lastRow = kept.top + kept.height;
     }
   }
 
@@ -692,16 +700,6 @@ int LevelFor(const TSize& photo, const TSize& size) {
     level = k;
   }
   return level;
-}
-
-// The frame's part of a size clamped to it, as the sink takes it.
-TFrame Clamped(const TSize& size, const TFrame& frame) {
-  auto clamp = [](int64_t v, int32_t length) {
-    return static_cast<int32_t>(std::clamp<int64_t>(v, 0, std::max(length, 0)));
-  };
-  const int32_t left = clamp(frame.left, size.width), top = clamp(frame.top, size.height);
-  return {left, top, clamp(static_cast<int64_t>(frame.left) + frame.width, size.width) - left,
-          clamp(static_cast<int64_t>(frame.top) + frame.height, size.height) - top};
 }
 
 // The pixels of source that the frame of size reads.
